@@ -1,0 +1,60 @@
+#include "core/plugin/ombrix_parameter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ombrix {
+
+OmbrixParameter::OmbrixParameter(int index, ChangeHook onChange)
+    : index_(index), onChange_(std::move(onChange)), value_(Param(index).defaultValue) {}
+
+double OmbrixParameter::Clamp(double value) const {
+  const ParamSpec& p = Param(index_);
+  if (!std::isfinite(value)) return p.defaultValue;
+  if (p.kind == ParamKind::Bool) return IsOn(value) ? 1.0 : 0.0;
+  return std::clamp(value, p.minValue, p.maxValue);
+}
+
+void OmbrixParameter::SetReal(double value) {
+  value_.store(Clamp(value), std::memory_order_relaxed);
+  if (onChange_) onChange_(index_);
+}
+
+float OmbrixParameter::getValue() const { return static_cast<float>(ToNormalised(index_, Real())); }
+
+void OmbrixParameter::setValue(float normalised) { SetReal(FromNormalised(index_, normalised)); }
+
+float OmbrixParameter::getDefaultValue() const {
+  return static_cast<float>(ToNormalised(index_, Param(index_).defaultValue));
+}
+
+juce::String OmbrixParameter::getName(int maximumStringLength) const {
+  return juce::String(Param(index_).name).substring(0, maximumStringLength);
+}
+
+int OmbrixParameter::getNumSteps() const {
+  return Param(index_).kind == ParamKind::Bool ? 2 : juce::AudioProcessor::getDefaultNumParameterSteps();
+}
+
+bool OmbrixParameter::isDiscrete() const { return Param(index_).kind == ParamKind::Bool; }
+
+bool OmbrixParameter::isBoolean() const { return Param(index_).kind == ParamKind::Bool; }
+
+juce::String OmbrixParameter::getText(float normalised, int maximumStringLength) const {
+  return juce::String(FormatParamValue(index_, Clamp(FromNormalised(index_, normalised))))
+      .substring(0, maximumStringLength);
+}
+
+float OmbrixParameter::getValueForText(const juce::String& text) const {
+  const ParamSpec& p = Param(index_);
+  const juce::String trimmed = text.trim();
+  if (p.kind == ParamKind::Bool) {
+    const bool on = trimmed.equalsIgnoreCase("on") || trimmed.getDoubleValue() >= 0.5;
+    return on ? 1.0f : 0.0f;
+  }
+  double value = trimmed.getDoubleValue();
+  if (p.display == ParamDisplay::Crossover && trimmed.containsIgnoreCase("khz")) value *= 1000.0;
+  return static_cast<float>(ToNormalised(index_, Clamp(value)));
+}
+
+}  // namespace ombrix

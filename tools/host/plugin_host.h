@@ -1,0 +1,22 @@
+#pragma once
+// Loading the built VST3 bundle through JUCE's own VST3 hosting, the way a
+// host program does.
+#include <memory>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+namespace ombrix::host {
+
+struct LoadedPlugin {
+  juce::PluginDescription description;
+  std::unique_ptr<juce::AudioPluginInstance> instance;
+};
+
+// Scans the bundle and creates an instance at the given rate and block size.
+// Returns an empty instance and sets error on failure.
+LoadedPlugin LoadVst3(const juce::String& bundlePath, double sampleRate, int blockSize, juce::String& error);
+
+// The host-side parameter at a plug-in parameter index, or null.
+juce::AudioProcessorParameter* ParameterAt(juce::AudioPluginInstance& plugin, int index);
+
+}  // namespace ombrix::host
