@@ -1,0 +1,243 @@
+#include "dsp/loudness_meter.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+namespace ombrix::dsp {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kMaxMagnitude = 1e30;
+constexpr double kTinyState = 1e-30;
+// Pre-warped angles beyond this (rates below about 3.5 kHz for the shelf) would
+// put the analogue corner above Nyquist; they are held just below pi/2.
+constexpr double kMaxWarpAngle = 1.5;
+
+// High-shelf pre-filter of the K-weighting.
+constexpr double kShelfFrequency = 1681.974450955533;
+constexpr double kShelfGainDb = 3.999843853973347;
+constexpr double kShelfQ = 0.7071752369554196;
+constexpr double kShelfBandExponent = 0.4996667741545416;
+// RLB high-pass.
+constexpr double kHighPassFrequency = 38.13547087602444;
+constexpr double kHighPassQ = 0.5003270373238773;
+
+inline double Sanitize(double x) {
+  const double magnitude = std::fabs(x);
+  if (magnitude <= kMaxMagnitude) return x;
+  return magnitude <= DBL_MAX ? std::copysign(kMaxMagnitude, x) : 0.0;
+}
+
+inline double WarpedTan(double frequency, double sampleRate) {
+  return std::tan(std::min(kPi * frequency / sampleRate, kMaxWarpAngle));
+}
+
+int BlockLengthFor(double sampleRate) {
+  const double length = std::round(0.1 * sampleRate);  // halves away from zero
+  return length < 1.0 ? 1 : static_cast<int>(length);
+}
+
+double UsableRate(double sampleRate) {
+  return (sampleRate > 0.0 && sampleRate <= 1e7) ? sampleRate : 48000.0;
+}
+
+double ToLufs(double meanSquare) {
+  if (!(meanSquare > 0.0)) return kNothingMeasured;
+  return std::max(10.0 * std::log10(meanSquare) + LoudnessMeter::kOffset, kNothingMeasured);
+}
+
+}  // namespace
+
+LoudnessMeter::Biquad LoudnessMeter::DesignPreFilter(double sampleRate) {
+  const double k = WarpedTan(kShelfFrequency, UsableRate(sampleRate));
+  const double vh = std::pow(10.0, kShelfGainDb / 20.0);
+  const double vb = std::pow(vh, kShelfBandExponent);
+  const double a0 = 1.0 + k / kShelfQ + k * k;
+  Biquad f;
+  f.b0 = (vh + vb * k / kShelfQ + k * k) / a0;
+  f.b1 = 2.0 * (k * k - vh) / a0;
+  f.b2 = (vh - vb * k / kShelfQ + k * k) / a0;
+  f.a1 = 2.0 * (k * k - 1.0) / a0;
+  f.a2 = (1.0 - k / kShelfQ + k * k) / a0;
+  return f;
+}
+
+LoudnessMeter::Biquad LoudnessMeter::DesignHighPass(double sampleRate) {
+  const double k = WarpedTan(kHighPassFrequency, UsableRate(sampleRate));
+  const double d = 1.0 + k / kHighPassQ + k * k;
+  Biquad f;
+  f.b0 = 1.0;
+  f.b1 = -2.0;
+  f.b2 = 1.0;
+  f.a1 = 2.0 * (k * k - 1.0) / d;
+  f.a2 = (1.0 - k / kHighPassQ + k * k) / d;
+  return f;
+}
+
+LoudnessMeter::LoudnessMeter() { Configure(48000.0); }
+
+void LoudnessMeter::Configure(double sampleRate) {
+  const double rate = UsableRate(sampleRate);
+  blockLength_ = BlockLengthFor(rate);
+  stage1_ = DesignPreFilter(rate);
+  stage2_ = DesignHighPass(rate);
+  for (auto& channel : states_) {
+    for (State& s : channel) s = State{};
+  }
+  blockRing_.fill(0.0);
+  ringIndex_ = 0;
+  shortTerm_ = kNothingMeasured;
+  samplesInBlock_ = 0;
+  blockSum_ = 0.0;
+  Reset();
+}
+
+void LoudnessMeter::Reset() {
+  histogramEnergy_.fill(0.0);
+  histogramCount_.fill(0);
+  integrated_ = kNothingMeasured;
+  blocksSinceReset_ = 0;
+  skipNextBlock_ = samplesInBlock_ > 0;
+}
+
+int LoudnessMeter::Process(const double* const* channels, int numChannels, int numFrames) {
+  return ProcessImpl(channels, numChannels, numFrames);
+}
+
+int LoudnessMeter::Process(const float* const* channels, int numChannels, int numFrames) {
+  return ProcessImpl(channels, numChannels, numFrames);
+}
+
+template <typename Sample>
+int LoudnessMeter::ProcessImpl(const Sample* const* channels, int numChannels, int numFrames) {
+  if (channels == nullptr || numChannels <= 0 || numFrames <= 0) return 0;
+  const int measured = std::min(numChannels, kMaxChannels);
+  for (int c = 0; c < measured; ++c) {
+    if (channels[c] == nullptr) return 0;
+  }
+  int completed = 0;
+  int offset = 0;
+  while (offset < numFrames) {
+    const int length = std::min(numFrames - offset, blockLength_ - samplesInBlock_);
+    if (measured == 2) {
+      FilterStretch<2>(channels, offset, length);
+    } else {
+      FilterStretch<1>(channels, offset, length);
+    }
+    offset += length;
+    samplesInBlock_ += length;
+    if (samplesInBlock_ >= blockLength_) {
+      FinishBlock();
+      ++completed;
+    }
+  }
+  return completed;
+}
+
+template <int Channels, typename Sample>
+void LoudnessMeter::FilterStretch(const Sample* const* channels, int offset, int length) {
+  const Biquad s1 = stage1_;
+  const Biquad s2 = stage2_;
+  const Sample* in[Channels];
+  double z[Channels][4];
+  for (int c = 0; c < Channels; ++c) {
+    in[c] = channels[c] + offset;
+    z[c][0] = states_[c][0].z1;
+    z[c][1] = states_[c][0].z2;
+    z[c][2] = states_[c][1].z1;
+    z[c][3] = states_[c][1].z2;
+  }
+  double sum = 0.0;
+  for (int j = 0; j < length; ++j) {
+    double energy = 0.0;
+    for (int c = 0; c < Channels; ++c) {
+      // Transposed direct form II; the feedback product is added last so the
+      // loop-carried dependency is one multiply and two adds per stage.
+      const double x = Sanitize(static_cast<double>(in[c][j]));
+      const double y1 = s1.b0 * x + z[c][0];
+      z[c][0] = (s1.b1 * x + z[c][1]) - s1.a1 * y1;
+      z[c][1] = s1.b2 * x - s1.a2 * y1;
+      const double y2 = s2.b0 * y1 + z[c][2];
+      z[c][2] = (s2.b1 * y1 + z[c][3]) - s2.a1 * y2;
+      z[c][3] = s2.b2 * y1 - s2.a2 * y2;
+      energy += y2 * y2;
+    }
+    sum += energy;
+  }
+  for (int c = 0; c < Channels; ++c) {
+    bool finite = true;
+    for (double& v : z[c]) {
+      const double magnitude = std::fabs(v);
+      if (!(magnitude <= DBL_MAX)) finite = false;
+      if (magnitude < kTinyState) v = 0.0;  // keep denormals out of a decaying filter
+    }
+    if (!finite) {
+      for (double& v : z[c]) v = 0.0;
+    }
+    states_[c][0].z1 = z[c][0];
+    states_[c][0].z2 = z[c][1];
+    states_[c][1].z1 = z[c][2];
+    states_[c][1].z2 = z[c][3];
+  }
+  blockSum_ += sum;
+  if (!(std::fabs(blockSum_) <= DBL_MAX)) blockSum_ = 0.0;
+}
+
+void LoudnessMeter::FinishBlock() {
+  blockRing_[ringIndex_] = blockSum_ / blockLength_;
+  ringIndex_ = (ringIndex_ + 1) % kRingBlocks;
+  blockSum_ = 0.0;
+  samplesInBlock_ = 0;
+
+  double total = 0.0;
+  for (double v : blockRing_) total += v;
+  shortTerm_ = ToLufs(total / kRingBlocks);
+
+  if (skipNextBlock_) {
+    skipNextBlock_ = false;
+    return;
+  }
+  ++blocksSinceReset_;
+  if (blocksSinceReset_ < kGatingBlocks) return;
+
+  double z = 0.0;
+  for (int i = 1; i <= kGatingBlocks; ++i) z += blockRing_[(ringIndex_ - i + kRingBlocks) % kRingBlocks];
+  z /= kGatingBlocks;
+  if (!(z > 0.0)) return;
+  const double loudness = 10.0 * std::log10(z) + kOffset;
+  if (loudness < kAbsoluteGate) return;
+  const int bin = std::min(static_cast<int>((loudness - kAbsoluteGate) / kBinWidth), kHistogramBins - 1);
+  histogramEnergy_[bin] += z;
+  histogramCount_[bin] += 1;
+  UpdateIntegrated();
+}
+
+void LoudnessMeter::UpdateIntegrated() {
+  double energy = 0.0;
+  std::uint64_t count = 0;
+  for (int k = 0; k < kHistogramBins; ++k) {
+    energy += histogramEnergy_[k];
+    count += histogramCount_[k];
+  }
+  if (!(energy > 0.0) || count == 0) return;
+  // A bin passes the relative gate when its own mean square is at least the
+  // ungated mean square lowered by 10 LU; compared in the linear domain.
+  static_assert(kRelativeGate == -10.0, "kRelativeFactor is 10^(kRelativeGate / 10)");
+  constexpr double kRelativeFactor = 0.1;
+  const double gate = energy / static_cast<double>(count) * kRelativeFactor;
+  double gatedEnergy = 0.0;
+  std::uint64_t gatedCount = 0;
+  for (int k = 0; k < kHistogramBins; ++k) {
+    const std::uint32_t n = histogramCount_[k];
+    if (n > 0 && histogramEnergy_[k] >= gate * n) {
+      gatedEnergy += histogramEnergy_[k];
+      gatedCount += n;
+    }
+  }
+  if (gatedEnergy > 0.0 && gatedCount > 0) integrated_ = ToLufs(gatedEnergy / static_cast<double>(gatedCount));
+}
+
+}  // namespace ombrix::dsp

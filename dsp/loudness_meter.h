@@ -1,0 +1,105 @@
+#pragma once
+// Loudness meter after ITU-R BS.1770-4 / EBU R 128: K-weighting designed from
+// its analogue prototypes at any sample rate, 100 ms blocks, 3 s short-term
+// loudness and gated integrated loudness (absolute gate -70 LUFS, relative
+// gate 10 LU below the ungated level) kept in a 0.05 LU histogram, so memory
+// and time per block stay constant however long the measurement runs.
+//
+// Real-time safe: all state is held in the object (no allocation after
+// construction), Process takes no lock and never waits.
+//
+// Non-finite input: a NaN or infinite sample is read as 0 (silence) and finite
+// samples beyond +-1e30 are clamped there, so the filters, the block ring and
+// the histogram only ever hold finite values. As a second line of defence a
+// filter state found non-finite (or denormal-small) at the end of a stretch of
+// samples is cleared; a non-finite block sum is dropped.
+#include <array>
+#include <cstdint>
+
+#include "dsp/loudness_reading.h"
+
+namespace ombrix::dsp {
+
+class LoudnessMeter {
+ public:
+  static constexpr int kMaxChannels = 2;
+  static constexpr int kRingBlocks = 30;          // 30 x 100 ms = 3 s short-term window
+  static constexpr int kGatingBlocks = 4;         // 400 ms gating block
+  static constexpr int kHistogramBins = 1600;     // -70 .. +10 LUFS in 0.05 LU
+  static constexpr double kAbsoluteGate = -70.0;  // LUFS
+  static constexpr double kRelativeGate = -10.0;  // LU below the ungated mean
+  static constexpr double kBinWidth = 0.05;       // LU
+  static constexpr double kOffset = -0.691;       // dB, so that K-weighted 997 Hz reads its RMS
+
+  // One biquad in transposed direct form II, a0 normalised to 1.
+  struct Biquad {
+    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+  };
+
+  // Configures for 48 kHz.
+  LoudnessMeter();
+
+  // Filters and block length for the rate, clears the whole stream (filter
+  // states, block ring, short-term value), then Reset. Rates that are not a
+  // positive finite number are taken as 48 kHz.
+  void Configure(double sampleRate);
+  void Prepare(double sampleRate) { Configure(sampleRate); }
+
+  // Clears the integrated measurement: histogram, integrated loudness (-150),
+  // blocks since reset. When the current 100 ms block has already collected
+  // samples it is still finished for the short-term value but kept out of the
+  // integrated one. Filters, block ring and short-term value are kept.
+  void Reset();
+
+  // Measures the first two channels (a single channel alone, not doubled) and
+  // returns the number of 100 ms blocks completed during the call. Returns 0
+  // and does nothing for a null array, a null channel pointer, no channels or
+  // numFrames <= 0.
+  int Process(const double* const* channels, int numChannels, int numFrames);
+  int Process(const float* const* channels, int numChannels, int numFrames);
+
+  double ShortTermLoudness() const { return shortTerm_; }    // LUFS, -150 for nothing
+  double IntegratedLoudness() const { return integrated_; }  // LUFS, -150 for nothing
+  int BlocksSinceReset() const { return blocksSinceReset_; }
+  double IntegratedSeconds() const { return blocksSinceReset_ * 0.1; }
+
+  int BlockLength() const { return blockLength_; }
+  const Biquad& PreFilter() const { return stage1_; }  // high shelf
+  const Biquad& HighPass() const { return stage2_; }   // RLB high-pass
+
+  // The two K-weighting stages for a rate (bilinear transform of the analogue
+  // prototypes with frequency pre-warping).
+  static Biquad DesignPreFilter(double sampleRate);
+  static Biquad DesignHighPass(double sampleRate);
+
+ private:
+  struct State {
+    double z1 = 0.0, z2 = 0.0;
+  };
+
+  template <typename Sample>
+  int ProcessImpl(const Sample* const* channels, int numChannels, int numFrames);
+  template <int Channels, typename Sample>
+  void FilterStretch(const Sample* const* channels, int offset, int length);
+  void FinishBlock();
+  void UpdateIntegrated();
+
+  Biquad stage1_;
+  Biquad stage2_;
+  State states_[kMaxChannels][2];
+
+  std::array<double, kRingBlocks> blockRing_{};
+  int ringIndex_ = 0;
+  int blockLength_ = 4800;
+  int samplesInBlock_ = 0;
+  double blockSum_ = 0.0;
+  double shortTerm_ = kNothingMeasured;
+
+  std::array<double, kHistogramBins> histogramEnergy_{};
+  std::array<std::uint32_t, kHistogramBins> histogramCount_{};
+  int blocksSinceReset_ = 0;
+  bool skipNextBlock_ = false;
+  double integrated_ = kNothingMeasured;
+};
+
+}  // namespace ombrix::dsp
