@@ -1,0 +1,25 @@
+#include "library/current_target.h"
+
+#include <utility>
+
+namespace ombrix {
+
+void CurrentTarget::Set(TargetChoice choice) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::swap(choice_, choice);
+  }
+  // `choice` now holds the previous record and is freed outside the lock.
+}
+
+TargetChoice CurrentTarget::Get() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return choice_;
+}
+
+void CurrentTarget::CopyCurve(dsp::GridCurve& levels) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  levels = choice_.curve;
+}
+
+}  // namespace ombrix

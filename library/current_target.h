@@ -1,0 +1,36 @@
+#pragma once
+// The plug-in's current target, shared between the editor, the learning code,
+// the correction worker and (while the host renders offline) the audio thread.
+// Every write replaces the whole record and every read copies it, both under
+// one mutex, so no reader ever sees a mix of two targets.
+#include <mutex>
+
+#include "dsp/frequency_grid.h"
+#include "library/target_curve.h"
+
+namespace ombrix {
+
+class CurrentTarget {
+ public:
+  // Starts as the built-in "Balanced" target.
+  CurrentTarget() = default;
+  CurrentTarget(const CurrentTarget&) = delete;
+  CurrentTarget& operator=(const CurrentTarget&) = delete;
+
+  // Replaces kind, name, source, curve and spread together. The old record is
+  // released after the lock is given up.
+  void Set(TargetChoice choice);
+
+  // A copy of the whole record.
+  TargetChoice Get() const;
+
+  // Copies only the 180 curve levels: no allocation, the lock held for the
+  // copy alone. This is the one read the audio thread may make.
+  void CopyCurve(dsp::GridCurve& levels) const;
+
+ private:
+  mutable std::mutex mutex_;
+  TargetChoice choice_;
+};
+
+}  // namespace ombrix
