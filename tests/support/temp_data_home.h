@@ -1,0 +1,54 @@
+#pragma once
+// A fresh, private data home for one test: creates a new folder under
+// $OMBRIX_TEST_TMP (or /tmp when that is not set), points XDG_DATA_HOME at it,
+// and on destruction restores XDG_DATA_HOME as it was and removes the folder
+// with everything in it. TargetsFolder(), PresetsFolder() and
+// MakerSharedFolder() then lie inside Path().
+//
+//   ombrix::test::TempDataHome home;
+//   WriteTargetFile(...);  // lands in home.Path() / "Ombrix" / "Targets"
+//
+// Environment variables are process-wide: use one at a time, on the test's
+// main thread, and stop threads that read the folders before it goes.
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace ombrix::test {
+
+class TempDataHome {
+ public:
+  TempDataHome();
+  ~TempDataHome();
+  TempDataHome(const TempDataHome&) = delete;
+  TempDataHome& operator=(const TempDataHome&) = delete;
+
+  // The folder that XDG_DATA_HOME names while this object lives.
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  std::optional<std::string> previous_;
+};
+
+
+// Sets (value non-null) or unsets (value null) one environment variable for
+// the life of this object, then restores what was there. The same caution as
+// above applies: no other thread may read the environment meanwhile.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::string name, const char* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// A fresh empty folder under $OMBRIX_TEST_TMP or /tmp, for tests that need
+// scratch space without touching the environment; the caller removes it.
+std::filesystem::path MakeFreshTestFolder(const std::string& prefix);
+
+}  // namespace ombrix::test
