@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "library/factory_targets.h"
+
 namespace ombrix {
 namespace {
 
@@ -9,7 +11,43 @@ namespace {
 // thread while it restores are recalls, never host or editor gestures.
 thread_local const Ombrix* tRestoringInstance = nullptr;
 
+// Runs the idle loop every 20 ms for the instance's whole life.
+class IdleTimer final : public juce::Timer {
+ public:
+  explicit IdleTimer(Ombrix& owner) : owner_(owner) {}
+  void timerCallback() override { owner_.OnIdle(); }
+
+ private:
+  Ombrix& owner_;
+};
+
+// A parameter editor until the plug-in's own editor exists; it tells the
+// processor when it opens and closes.
+class ParameterEditor final : public juce::GenericAudioProcessorEditor {
+ public:
+  explicit ParameterEditor(Ombrix& owner) : juce::GenericAudioProcessorEditor(owner), owner_(owner) { owner_.OnUIOpen(); }
+  ~ParameterEditor() override { owner_.OnUIClose(); }
+
+ private:
+  Ombrix& owner_;
+};
+
 }  // namespace
+
+class Ombrix::WorkerLink final : public dsp::CorrectionWorkerHost {
+ public:
+  explicit WorkerLink(Ombrix& owner) : owner_(owner) {}
+  double ParameterValue(int index) const override { return owner_.ParamValue(index); }
+  bool FrozenValuesApply() const override { return owner_.FrozenValuesApply(); }
+  bool RenderingOffline() const override { return owner_.RenderingOffline(); }
+  double SampleRate() const override { return owner_.RememberedSampleRate(); }
+  void CopyTargetLevels(dsp::GridCurve& levels) const override { owner_.target_.CopyCurve(levels); }
+  dsp::AnalysisFifo& WorkerFifo() override { return owner_.workerFifo_; }
+  dsp::PublishedGains& Published() override { return owner_.published_; }
+
+ private:
+  Ombrix& owner_;
+};
 
 Ombrix::Ombrix()
     : juce::AudioProcessor(BusesProperties()
@@ -22,9 +60,26 @@ Ombrix::Ombrix()
     params_[static_cast<std::size_t>(i)] = parameter.get();
     addParameter(parameter.release());
   }
+  ResetReadouts();
+  // Everything rate-dependent runs at 48 kHz until the host says otherwise.
+  loudness_.Prepare(currentSampleRate_);
+  truePeak_.Prepare(currentSampleRate_);
+  filter_.Prepare(currentSampleRate_);
+  offlineEngine_ = std::make_unique<dsp::CorrectionEngine>();
+  offlineEngine_->Configure(currentSampleRate_);
+  factoryTargets_ = LoadFactoryTargets();
+  target_.Set(BalancedTarget());
+  idleTimer_ = std::make_unique<IdleTimer>(*this);
+  idleTimer_->startTimer(20);
+  workerLink_ = std::make_unique<WorkerLink>(*this);
+  worker_ = std::make_unique<dsp::CorrectionWorker>(*workerLink_);
+  worker_->Start();
 }
 
-Ombrix::~Ombrix() = default;
+Ombrix::~Ombrix() {
+  worker_->Stop();
+  idleTimer_->stopTimer();
+}
 
 CorrectionSettings Ombrix::GetCorrectionSettings() const {
   return MakeCorrectionSettings([this](int index) { return ParamValue(index); });
@@ -47,15 +102,12 @@ void Ombrix::OnParamChange(int index, ParamSource source) {
   }
 }
 
-template <typename Fn>
-void Ombrix::AsRestore(Fn&& fn) {
+void Ombrix::AsRestore(const std::function<void()>& fn) {
   const Ombrix* previous = tRestoringInstance;
   tRestoringInstance = this;
   fn();
   tRestoringInstance = previous;
 }
-
-void Ombrix::prepareToPlay(double, int) {}
 
 bool Ombrix::isBusesLayoutSupported(const BusesLayout& layouts) const {
   const auto in = layouts.getMainInputChannelSet();
@@ -71,46 +123,6 @@ juce::AudioProcessorParameter* Ombrix::getBypassParameter() const {
   return params_[kBypass];
 }
 
-template <typename Sample>
-void Ombrix::ProcessBlock(juce::AudioBuffer<Sample>& buffer) {
-  juce::ScopedNoDenormals noDenormals;
-  const int frames = buffer.getNumSamples();
-  if (frames <= 0) return;
-  // Input and output share the buffer's channels: JUCE has already copied
-  // each input to the output of the same index. Extra outputs get channel 0,
-  // or silence when no input is connected.
-  const int inputs = getTotalNumInputChannels();
-  for (int ch = inputs; ch < buffer.getNumChannels(); ++ch) {
-    if (inputs > 0)
-      buffer.copyFrom(ch, 0, buffer, 0, 0, frames);
-    else
-      buffer.clear(ch, 0, frames);
-  }
-}
-
-void Ombrix::processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer&) { ProcessBlock(buffer); }
-void Ombrix::processBlock(juce::AudioBuffer<double>& buffer, juce::MidiBuffer&) { ProcessBlock(buffer); }
-
-juce::AudioProcessorEditor* Ombrix::createEditor() { return new juce::GenericAudioProcessorEditor(*this); }
-
-void Ombrix::getStateInformation(juce::MemoryBlock& destData) {
-  for (int i = 0; i < kNumParams; ++i) {
-    const double value = ParamValue(i);
-    destData.append(&value, sizeof value);
-  }
-}
-
-void Ombrix::setStateInformation(const void* data, int sizeInBytes) {
-  if (data == nullptr || sizeInBytes <= 0) return;
-  const auto* bytes = static_cast<const char*>(data);
-  const int count = std::min<int>(kNumParams, sizeInBytes / static_cast<int>(sizeof(double)));
-  AsRestore([&] {
-    for (int i = 0; i < count; ++i) {
-      double value = 0.0;
-      std::memcpy(&value, bytes + i * sizeof(double), sizeof value);
-      params_[static_cast<std::size_t>(i)]->SetReal(value);
-    }
-  });
-}
+juce::AudioProcessorEditor* Ombrix::createEditor() { return new ParameterEditor(*this); }
 
 }  // namespace ombrix

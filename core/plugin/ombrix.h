@@ -1,19 +1,39 @@
 #pragma once
 // The plug-in: one object is both the audio processor and the edit controller.
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "core/correction_filter.h"
 #include "core/correction_settings.h"
 #include "core/parameter_table.h"
 #include "core/plugin/ombrix_parameter.h"
+#include "dsp/analysis_fifo.h"
+#include "dsp/correction_engine.h"
+#include "dsp/correction_worker.h"
+#include "dsp/loudness_meter.h"
+#include "dsp/published_gains.h"
+#include "dsp/spectrum_snapshot.h"
+#include "dsp/true_peak_meter.h"
+#include "library/current_target.h"
+#include "library/factory_targets.h"
 
 namespace ombrix {
 
 // Where a parameter change came from. JUCE does not say, so the plug-in tracks
 // restores itself; every other change counts as coming from the host or editor.
 enum class ParamSource { Host, UI, PresetRecall, Reset };
+
+// The five loudness readouts the audio thread publishes for the editor.
+enum LoudnessReadout { kShortTerm, kTruePeak, kIntegrated, kIntegratedSeconds, kMaxTruePeak, kNumReadouts };
 
 class Ombrix : public juce::AudioProcessor {
  public:
@@ -31,6 +51,43 @@ class Ombrix : public juce::AudioProcessor {
   bool CapturePending() const { return capturePending_.load(); }
   bool FrozenValuesApply() const { return ParamOn(kFreeze) && freezeSeenOn_.load() && !capturePending_.load(); }
   void OnParamChange(int index, ParamSource source);
+
+  // What the audio path publishes and shares.
+  float Readout(LoudnessReadout r) const { return readouts_[r].load(std::memory_order_relaxed); }
+  void RequestMeterReset() { resetMetersRequest_.store(true); }
+  const dsp::PublishedGains& Published() const { return published_; }
+  dsp::PublishedGains& Published() { return published_; }
+  CurrentTarget& Target() { return target_; }
+  const std::vector<TargetCurve>& FactoryTargetList() const { return factoryTargets_; }
+  double RememberedSampleRate() const { return rememberedSampleRate_.load(); }
+  bool RenderingOffline() const { return renderingOffline_.load(std::memory_order_relaxed); }
+  dsp::AnalysisFifo& DisplayInputFifo() { return displayInput_; }
+  dsp::AnalysisFifo& DisplayOutputFifo() { return displayOutput_; }
+  dsp::AnalysisFifo& WorkerFifo() { return workerFifo_; }
+  void SetEditorOpen(bool open) { editorOpen_.store(open); }
+
+  // Idle loop and editor exchange (message thread).
+  void OnIdle();
+  void CaptureFrozenValues();
+  void OnUIOpen();
+  void OnUIClose();
+  const dsp::SpectrumSnapshot& Snapshot() const { return snapshot_; }
+  int ColourScheme() const { return colourScheme_.load(); }
+  void SetColourScheme(int scheme);
+  int Resolution() const { return resolution_.load(); }
+  void SetResolution(int index) { resolution_.store(std::clamp(index, 0, 2)); }
+  bool LoudnessView() const { return loudnessView_.load(); }
+  void ToggleLoudnessView(bool alsoResetMeters);
+  std::string PresetName() const;
+  bool PresetShownModified() const { return presetModified_ || savedModifiedMark_; }
+  void SetPendingTargetName(std::string name) { pendingTargetName_ = std::move(name); }
+  bool HostBypassed() const { return ParamOn(kBypass); }
+
+  // The saved state, as hosts and presets store it.
+  std::vector<std::uint8_t> SerializeState() const;
+  // Restores from pos; returns the position after the last field read, or -1
+  // when the parameter values were cut short.
+  int UnserializeState(const std::uint8_t* data, int size, int pos);
 
   // juce::AudioProcessor
   const juce::String getName() const override { return "Ombrix"; }
@@ -58,15 +115,80 @@ class Ombrix : public juce::AudioProcessor {
  private:
   template <typename Sample>
   void ProcessBlock(juce::AudioBuffer<Sample>& buffer);
+  template <typename Sample>
+  void ComputeOfflineGains(Sample* const* channels, int channelCount, int frames);
+  template <typename Sample>
+  void ApplyCorrection(Sample* const* channels, int channelCount, int frames);
+  template <typename Sample>
+  void RunMeters(const Sample* const* channels, int channelCount, int frames);
+  void ConsumeMeterResetRequest();
+  void OnReset(double sampleRate);
+  void ResetReadouts();
+  void TrackPresetModified();
+  void BuildEditorSnapshot();
 
   // Runs fn with every parameter change on this thread attributed to a restore.
-  template <typename Fn>
-  void AsRestore(Fn&& fn);
+  void AsRestore(const std::function<void()>& fn);
 
   std::array<OmbrixParameter*, kNumParams> params_{};
   std::atomic<bool> freezeSeenOn_{false};
   std::atomic<bool> capturePending_{false};
   std::atomic<bool> capturing_{false};
+
+  // Audio path.
+  dsp::LoudnessMeter loudness_;
+  dsp::TruePeakMeter truePeak_;
+  double currentSampleRate_ = 48000.0;
+  std::atomic<double> rememberedSampleRate_{48000.0};
+  std::atomic<bool> editorOpen_{false};
+  std::array<std::atomic<float>, kNumReadouts> readouts_{};
+  std::atomic<bool> resetMetersRequest_{false};
+  dsp::AnalysisFifo displayInput_;
+  dsp::AnalysisFifo displayOutput_;
+  dsp::AnalysisFifo workerFifo_;
+  CorrectionFilter filter_;
+  double rampStep_ = 1.0 / 960.0;
+  double rampPosition_ = 0.0;
+  bool correcting_ = false;
+  bool filterActive_ = false;
+  dsp::PublishedGains published_;
+  std::unique_ptr<dsp::CorrectionEngine> offlineEngine_;
+  dsp::GridCurve offlineTargetLevels_{};
+  bool offlinePrimed_ = false;
+  bool offlineFromFrozen_ = false;
+  std::atomic<bool> renderingOffline_{false};
+
+  // Targets.
+  std::vector<TargetCurve> factoryTargets_;
+  CurrentTarget target_;
+
+  // Editor exchange and saved settings (message thread unless atomic).
+  dsp::SpectrumSnapshot snapshot_;
+  std::atomic<int> colourScheme_{5};
+  std::atomic<bool> themeChanged_{false};
+  std::atomic<int> resolution_{2};
+  std::atomic<bool> loudnessView_{false};
+  float screenScale_ = 1.0f;
+  int editorWidth_ = 640;  // logical size, without the screen's scale
+  int editorHeight_ = 400;
+  mutable std::mutex presetNameLock_;
+  std::string presetName_;
+  bool presetModified_ = false;
+  bool savedModifiedMark_ = false;
+  std::atomic<bool> stateRestored_{false};
+  std::vector<double> presetSnapshot_;
+  std::optional<std::string> pendingPresetName_;
+  std::optional<std::string> pendingTargetName_;
+  std::string titleText_;
+  std::string statusText_;
+  int lastTrackColourKey_ = -1;
+  std::unique_ptr<juce::Timer> idleTimer_;
+
+  // The correction worker reads the plug-in through this link; declared
+  // last so the thread stops before anything it reads goes away.
+  class WorkerLink;
+  std::unique_ptr<WorkerLink> workerLink_;
+  std::unique_ptr<dsp::CorrectionWorker> worker_;
 
   JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(Ombrix)
 };

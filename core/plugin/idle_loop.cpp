@@ -1,0 +1,109 @@
+// The 20 ms idle tick on the message thread, with or without an editor: the
+// freeze capture, theme and title tracking, pending saves, preset-modified
+// tracking and the editor's snapshot.
+#include <cmath>
+
+#include "core/plugin/ombrix.h"
+
+namespace ombrix {
+
+void Ombrix::CaptureFrozenValues() {
+  if (!capturePending_.load()) return;
+  const CorrectionGains applied = published_.AppliedCopy();
+  const CorrectionSettings settings = GetCorrectionSettings();
+  std::array<double, kGainCount> frozen{};
+  for (std::size_t k = 0; k < kGainCount; ++k)
+    frozen[k] = settings.amount[k] > 0.0 ? std::clamp(applied[k] / settings.amount[k], -24.0, 24.0) : 0.0;
+
+  capturing_.store(true);
+  for (std::size_t k = 0; k < kGainCount; ++k) {
+    OmbrixParameter& p = Parameter(kFrozenParams[k]);
+    p.beginChangeGesture();
+    p.SetReal(frozen[k]);
+    p.sendValueChangedMessageToListeners(p.getValue());
+    p.endChangeGesture();
+  }
+  if (auto* editor = getActiveEditor()) editor->repaint();
+  capturing_.store(false);
+  capturePending_.store(false);  // last: the frozen parameters already hold their values
+}
+
+void Ombrix::SetColourScheme(int scheme) {
+  if (scheme < 0 || scheme > 5) scheme = 0;
+  if (colourScheme_.exchange(scheme) != scheme) themeChanged_.store(true);
+}
+
+void Ombrix::ToggleLoudnessView(bool alsoResetMeters) {
+  loudnessView_.store(!loudnessView_.load());
+  if (alsoResetMeters) RequestMeterReset();
+}
+
+std::string Ombrix::PresetName() const {
+  std::lock_guard<std::mutex> lock(presetNameLock_);
+  return presetName_;
+}
+
+void Ombrix::OnUIOpen() {
+  displayInput_.Discard();
+  snapshot_.ForgetSampleRate();
+  SetEditorOpen(true);
+}
+
+void Ombrix::OnUIClose() { SetEditorOpen(false); }
+
+void Ombrix::TrackPresetModified() {
+  if (stateRestored_.exchange(false)) {
+    presetSnapshot_.resize(kNumParams);
+    for (int i = 0; i < kNumParams; ++i) presetSnapshot_[static_cast<std::size_t>(i)] = ParamValue(i);
+    presetModified_ = savedModifiedMark_;
+    savedModifiedMark_ = false;
+    return;
+  }
+  if (presetModified_ || PresetName().empty()) return;
+  if (presetSnapshot_.size() != static_cast<std::size_t>(kNumParams)) return;
+  for (int i = 0; i < kNumParams; ++i) {
+    const double a = ParamValue(i), b = presetSnapshot_[static_cast<std::size_t>(i)];
+    if (std::abs(a - b) > std::max(std::abs(a), 1.0) * 1e-6) {
+      presetModified_ = true;
+      if (auto* editor = getActiveEditor()) editor->repaint();
+      return;
+    }
+  }
+}
+
+void Ombrix::BuildEditorSnapshot() {
+  dsp::SnapshotInputs in;
+  in.sampleRate = RememberedSampleRate();
+  in.target = &target_;
+  in.resolution = Resolution();
+  in.lowCrossover = ParamValue(kLowCrossover);
+  in.midCrossover = ParamValue(kMidCrossover);
+  in.highCrossover = ParamValue(kHighCrossover);
+  in.correct = ParamOn(kCorrect);
+  in.bypass = ParamOn(kBypass) || HostBypassed();
+  in.freeze = ParamOn(kFreeze);
+  in.inputFifo = &displayInput_;
+  in.outputFifo = &displayOutput_;
+  in.appliedGains = published_.Applied();
+  in.bandSlewWeights = published_.BandSlewWeights();
+  if (in.bypass)
+    snapshot_.UpdateTargetSnapshot(in);
+  else
+    snapshot_.BuildSpectrumSnapshot(in);
+}
+
+void Ombrix::OnIdle() {
+  CaptureFrozenValues();
+  auto* editor = getActiveEditor();
+  if (editor != nullptr) screenScale_ = static_cast<float>(editor->getDesktopScaleFactor());
+  if (themeChanged_.exchange(false) && editor != nullptr) editor->repaint();
+  TrackPresetModified();
+  if (editor != nullptr) {
+    BuildEditorSnapshot();
+    editor->repaint();
+    const std::string status = "Ombrix 0.4.10 \xC2\xB7 " + std::to_string(getLatencySamples()) + " samples latency";
+    if (status != statusText_) statusText_ = status;
+  }
+}
+
+}  // namespace ombrix

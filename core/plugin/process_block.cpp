@@ -1,0 +1,204 @@
+// The audio thread: pass-through, analysis hand-off, correction with its
+// cross-fade, the offline correction path and the meters. Nothing here
+// allocates, waits or locks, except the short target copy while the host
+// renders offline.
+#include <algorithm>
+#include <cmath>
+
+#include "core/eq_design.h"
+#include "core/plugin/ombrix.h"
+
+namespace ombrix {
+namespace {
+
+constexpr int kPieceFrames = 64;          // filter and cross-fade granularity
+constexpr int kOfflineFeedFrames = 512;   // offline analysis input granularity
+
+float ToDbReadout(double linearPeak) { return static_cast<float>(dsp::LinearPeakToDb(linearPeak)); }
+
+}  // namespace
+
+void Ombrix::ResetReadouts() {
+  readouts_[kShortTerm].store(-150.0f);
+  readouts_[kTruePeak].store(-150.0f);
+  readouts_[kIntegrated].store(-150.0f);
+  readouts_[kIntegratedSeconds].store(0.0f);
+  readouts_[kMaxTruePeak].store(-150.0f);
+}
+
+void Ombrix::prepareToPlay(double sampleRate, int) { OnReset(sampleRate); }
+
+void Ombrix::OnReset(double sampleRate) {
+  rememberedSampleRate_.store(sampleRate);
+  offlinePrimed_ = false;
+  if (sampleRate == currentSampleRate_) return;  // same rate: meters, filter and ramp carry on
+  loudness_.Prepare(sampleRate);
+  truePeak_.Prepare(sampleRate);
+  filter_.Prepare(sampleRate);
+  rampStep_ = 1.0 / (0.02 * (sampleRate > 0.0 ? sampleRate : 48000.0));
+  const bool correcting = ParamOn(kCorrect) && !ParamOn(kBypass);
+  rampPosition_ = correcting ? 1.0 : 0.0;
+  correcting_ = correcting;
+  filterActive_ = correcting;
+  offlineEngine_->Configure(sampleRate);
+  currentSampleRate_ = sampleRate;
+  ResetReadouts();
+}
+
+template <typename Sample>
+void Ombrix::ProcessBlock(juce::AudioBuffer<Sample>& buffer) {
+  juce::ScopedNoDenormals noDenormals;  // flush-to-zero and denormals-are-zero for the block
+  const int frames = buffer.getNumSamples();
+  if (frames <= 0) {
+    ConsumeMeterResetRequest();
+    return;
+  }
+
+  // Pass-through: JUCE hands in one buffer whose first channels already hold
+  // the inputs. Further outputs get channel 0, or silence with no input.
+  const int inputs = getTotalNumInputChannels();
+  const int outputs = std::min(getTotalNumOutputChannels(), buffer.getNumChannels());
+  for (int ch = inputs; ch < outputs; ++ch) {
+    if (inputs > 0)
+      buffer.copyFrom(ch, 0, buffer, 0, 0, frames);
+    else
+      buffer.clear(ch, 0, frames);
+  }
+  const int c = std::min(outputs, 2);
+  if (c <= 0) {
+    ConsumeMeterResetRequest();
+    return;
+  }
+  Sample* const* channels = buffer.getArrayOfWritePointers();
+
+  const bool bypass = ParamOn(kBypass);
+  bool fedDisplay = false;
+  if (editorOpen_.load(std::memory_order_relaxed) && !bypass) {
+    displayInput_.Push(channels, c, frames);
+    fedDisplay = true;
+  }
+
+  const bool correcting = ParamOn(kCorrect) && !bypass;
+  const bool offline = isNonRealtime();
+  renderingOffline_.store(offline, std::memory_order_relaxed);
+  if (correcting && !offline) workerFifo_.Push(channels, c, frames);
+  if (correcting && offline) ComputeOfflineGains(channels, c, frames);
+  if (!ParamOn(kCorrect)) offlinePrimed_ = false;
+
+  correcting_ = correcting;
+  const bool wasActive = filterActive_;
+  filterActive_ = correcting || rampPosition_ > 0.0;
+  if (filterActive_ && !wasActive) filter_.ClearState();
+  if (filterActive_) ApplyCorrection(channels, c, frames);
+
+  ConsumeMeterResetRequest();
+  if (!bypass) RunMeters(channels, c, frames);
+
+  if (fedDisplay && filterActive_) displayOutput_.Push(channels, c, frames);
+}
+
+template <typename Sample>
+void Ombrix::ComputeOfflineGains(Sample* const* channels, int channelCount, int frames) {
+  CorrectionGains gains = published_.Applied();
+  if (ParamOn(kFreeze)) {
+    if (FrozenValuesApply()) {
+      CorrectionGains frozen{};
+      for (std::size_t k = 0; k < kGainCount; ++k) frozen[k] = ParamValue(kFrozenParams[k]);
+      gains = FrozenGains(GetCorrectionSettings(), frozen, rememberedSampleRate_.load());
+    }
+    offlinePrimed_ = true;
+    offlineFromFrozen_ = true;
+  } else {
+    if (!offlinePrimed_) {
+      offlineEngine_->Reset();
+      offlinePrimed_ = true;
+    } else if (offlineFromFrozen_) {
+      offlineEngine_->Reset();
+      offlineEngine_->SeedGains(gains);
+    }
+    offlineFromFrozen_ = false;
+    offlineEngine_->SetSettings(GetCorrectionSettings());
+    target_.CopyCurve(offlineTargetLevels_);
+    offlineEngine_->SetTargetLevels(offlineTargetLevels_);
+
+    float left[kOfflineFeedFrames];
+    float right[kOfflineFeedFrames];
+    const Sample* second = channels[channelCount > 1 ? 1 : 0];
+    for (int start = 0; start < frames; start += kOfflineFeedFrames) {
+      const int count = std::min(kOfflineFeedFrames, frames - start);
+      for (int i = 0; i < count; ++i) {
+        left[i] = static_cast<float>(channels[0][start + i]);
+        right[i] = static_cast<float>(second[start + i]);
+      }
+      offlineEngine_->Feed(left, right, count);
+    }
+    gains = offlineEngine_->CurrentGains();
+    published_.SetBandSlewWeights(offlineEngine_->BandSlewWeights());
+  }
+  published_.SetApplied(gains);
+  published_.SetAppliedCopy(gains);
+}
+
+template <typename Sample>
+void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int frames) {
+  const CorrectionGains gains = published_.Applied();
+  const double low = ParamValue(kLowCrossover), mid = ParamValue(kMidCrossover), high = ParamValue(kHighCrossover);
+  double sum = low + mid + high;
+  for (double g : gains) sum += g;
+  if (std::isfinite(sum)) filter_.SetTarget(gains, low, mid, high);
+
+  const double goal = correcting_ ? 1.0 : 0.0;
+  Sample dry[2][kPieceFrames];
+  for (int start = 0; start < frames; start += kPieceFrames) {
+    const int count = std::min(kPieceFrames, frames - start);
+    Sample* piece[2] = {channels[0] + start, channelCount > 1 ? channels[1] + start : nullptr};
+    for (int ch = 0; ch < channelCount; ++ch) std::copy_n(piece[ch], count, dry[ch]);
+
+    filter_.Process(piece, channelCount, count);
+    bool blownUp = false;
+    for (int ch = 0; ch < channelCount; ++ch) blownUp = blownUp || !std::isfinite(piece[ch][count - 1]);
+    if (blownUp) {
+      filter_.ClearState();
+      for (int ch = 0; ch < channelCount; ++ch) std::copy_n(dry[ch], count, piece[ch]);
+    }
+
+    for (int i = 0; i < count; ++i) {
+      if (rampPosition_ < goal)
+        rampPosition_ = std::min(1.0, rampPosition_ + rampStep_);
+      else if (rampPosition_ > goal)
+        rampPosition_ = std::max(0.0, rampPosition_ - rampStep_);
+      for (int ch = 0; ch < channelCount; ++ch) {
+        if (rampPosition_ <= 0.0)
+          piece[ch][i] = dry[ch][i];
+        else if (rampPosition_ < 1.0)
+          piece[ch][i] = static_cast<Sample>(dry[ch][i] + (piece[ch][i] - dry[ch][i]) * rampPosition_);
+      }
+    }
+  }
+}
+
+void Ombrix::ConsumeMeterResetRequest() {
+  if (!resetMetersRequest_.exchange(false)) return;
+  loudness_.Reset();
+  truePeak_.Reset();
+  readouts_[kIntegrated].store(-150.0f);
+  readouts_[kIntegratedSeconds].store(0.0f);
+  readouts_[kMaxTruePeak].store(-150.0f);
+}
+
+template <typename Sample>
+void Ombrix::RunMeters(const Sample* const* channels, int channelCount, int frames) {
+  if (loudness_.Process(channels, channelCount, frames) > 0) {
+    readouts_[kShortTerm].store(static_cast<float>(loudness_.ShortTermLoudness()));
+    readouts_[kIntegrated].store(static_cast<float>(loudness_.IntegratedLoudness()));
+    readouts_[kIntegratedSeconds].store(static_cast<float>(loudness_.IntegratedSeconds()));
+  }
+  truePeak_.Process(channels, channelCount, frames);
+  readouts_[kTruePeak].store(ToDbReadout(truePeak_.RecentPeak()));
+  readouts_[kMaxTruePeak].store(ToDbReadout(truePeak_.SinceResetPeak()));
+}
+
+void Ombrix::processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer&) { ProcessBlock(buffer); }
+void Ombrix::processBlock(juce::AudioBuffer<double>& buffer, juce::MidiBuffer&) { ProcessBlock(buffer); }
+
+}  // namespace ombrix
