@@ -16,6 +16,11 @@ struct LoadedPlugin {
 // Returns an empty instance and sets error on failure.
 LoadedPlugin LoadVst3(const juce::String& bundlePath, double sampleRate, int blockSize, juce::String& error);
 
+// The plug-in's own component state (the bytes its VST3 component stores),
+// taken out of and put into JUCE's host-side state wrapper.
+juce::MemoryBlock GetComponentState(juce::AudioPluginInstance& plugin);
+void SetComponentState(juce::AudioPluginInstance& plugin, const void* data, size_t size);
+
 // The host-side parameter at a plug-in parameter index, or null.
 juce::AudioProcessorParameter* ParameterAt(juce::AudioPluginInstance& plugin, int index);
 
