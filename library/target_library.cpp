@@ -1,0 +1,116 @@
+#include "library/target_library.h"
+
+#include <algorithm>
+#include <exception>
+#include <sstream>
+#include <utility>
+
+#include "library/data_folders.h"
+#include "library/factory_targets.h"
+#include "library/file_helpers.h"
+
+namespace ombrix {
+namespace {
+
+std::string TrimSpacesAndTabs(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+// Anything at all at the path, a dangling link included. Relative paths (no
+// data folder) are never looked up, so the working folder is not consulted.
+// Throws std::filesystem::filesystem_error when the status cannot be read.
+bool SomethingExistsAt(const std::filesystem::path& path) {
+  if (!path.is_absolute()) return false;
+  return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+
+bool ReadUserTargetFile(const std::filesystem::path& path, TargetCurve& target) {
+  const auto bytes = ReadSmallFile(path);
+  if (!bytes) return false;
+  std::istringstream in(*bytes);
+  std::string unusedReason;
+  if (!ReadTargetText(in, target, unusedReason, PathToUtf8(path.stem()))) return false;
+  target.path = path;
+  target.factory = false;
+  return true;
+}
+
+TargetChoice ChoiceOfKind(TargetKind kind, std::string name, const TargetChoice& values) {
+  TargetChoice choice;
+  choice.kind = kind;
+  choice.name = std::move(name);
+  choice.source = values.source;
+  choice.curve = values.curve;
+  choice.spread = values.spread;
+  return choice;
+}
+
+}  // namespace
+
+std::vector<TargetCurve> ListUserTargets() {
+  std::vector<std::filesystem::path> paths;
+  try {
+    paths = ListFilesWithExtension(TargetsFolder(), kTargetExtension);
+  } catch (const std::exception&) {
+    return {};
+  }
+  std::vector<TargetCurve> targets;
+  for (const auto& path : paths) {
+    TargetCurve target;
+    if (ReadUserTargetFile(path, target)) targets.push_back(std::move(target));
+  }
+  // By name in byte order; the path only makes the order of equal names repeatable.
+  std::sort(targets.begin(), targets.end(), [](const TargetCurve& a, const TargetCurve& b) {
+    if (a.name != b.name) return a.name < b.name;
+    return a.path < b.path;
+  });
+  return targets;
+}
+
+std::filesystem::path TargetPathForName(std::string_view name) {
+  return FileNameForName(TargetsFolder(), name, kTargetExtension, kTargetFallbackName);
+}
+
+TargetSaveResult SaveUserTarget(const std::string& enteredName, CurrentTarget& current,
+                                const ConfirmTargetReplace& confirmReplace) {
+  const std::string name = TrimSpacesAndTabs(enteredName);
+  if (name.empty()) return {TargetSaveOutcome::EmptyName, {}};
+  if (name == kBalancedTargetName) return {TargetSaveOutcome::ReservedName, {}};
+  try {
+    const std::filesystem::path path = TargetPathForName(name);
+    if (SomethingExistsAt(path) && !(confirmReplace && confirmReplace(name))) {
+      return {TargetSaveOutcome::Declined, {}};
+    }
+    const TargetChoice copy = current.Get();
+    const std::string text = WriteTargetText(name, copy.source, copy.curve, copy.spread);
+    std::string reason;
+    if (!WriteDocumentAtomically(path, text, reason)) return {TargetSaveOutcome::Failed, reason};
+    current.Set(ChoiceOfKind(TargetKind::User, name, copy));
+    return {TargetSaveOutcome::Saved, {}};
+  } catch (const std::exception& error) {
+    return {TargetSaveOutcome::Failed, error.what()};
+  }
+}
+
+TargetDeleteResult DeleteUserTarget(CurrentTarget& current, const ConfirmTargetDelete& confirmDelete) {
+  const TargetChoice copy = current.Get();
+  if (copy.kind != TargetKind::User) return {TargetDeleteOutcome::NotUserTarget, {}};
+  if (!(confirmDelete && confirmDelete(copy.name))) return {TargetDeleteOutcome::Declined, {}};
+  for (const TargetCurve& target : ListUserTargets()) {
+    if (target.name != copy.name) continue;
+    std::string reason;
+    if (!RemoveDocument(target.path, reason)) return {TargetDeleteOutcome::Failed, reason};
+  }
+  // The idle loop keeps running while a question is open; if it installed
+  // another target meanwhile, that one stays.
+  const TargetChoice now = current.Get();
+  if (now.kind == TargetKind::User && now.name == copy.name) {
+    current.Set(ChoiceOfKind(TargetKind::Learned, copy.name, now));
+  }
+  return {TargetDeleteOutcome::Deleted, {}};
+}
+
+}  // namespace ombrix
