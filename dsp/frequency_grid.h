@@ -12,8 +12,15 @@ inline constexpr std::size_t kGridPoints = 180;
 inline constexpr double kAnalysisLowHz = 40.0;
 inline constexpr double kAnalysisHighHz = 16000.0;
 inline constexpr double kEmptyLevelDb = -300.0;
+// Lower end of the range the straight-line fits use (upper end: kAnalysisHighHz).
+inline constexpr double kFitLowHz = 50.0;
+// Low, Lo-Mid, Hi-Mid, High.
+inline constexpr std::size_t kBandCount = 4;
 
 using GridCurve = std::array<double, kGridPoints>;
+// Per grid point: does its band lie wholly below Nyquist at the analysed rate.
+using ValidFlags = std::array<bool, kGridPoints>;
+using BandValues = std::array<double, kBandCount>;
 
 // f(i) = 20 * 1000^(i/179); recomputed by every consumer, there is no table.
 inline double GridFrequency(std::size_t i) { return 20.0 * std::pow(1000.0, static_cast<double>(i) / 179.0); }
@@ -28,6 +35,14 @@ inline double BandUpperEdge(std::size_t i) { return GridFrequency(i) * std::pow(
 inline bool PointValidAt(std::size_t i, double sampleRate) { return BandUpperEdge(i) < sampleRate / 2.0; }
 
 inline bool InAnalysisRange(double frequency) { return frequency >= kAnalysisLowHz && frequency <= kAnalysisHighHz; }
+inline bool InFitRange(double frequency) { return frequency >= kFitLowHz && frequency <= kAnalysisHighHz; }
+
+// All points that are valid at a rate.
+inline ValidFlags ValidPointsAt(double sampleRate) {
+  ValidFlags valid{};
+  for (std::size_t i = 0; i < kGridPoints; ++i) valid[i] = PointValidAt(i, sampleRate);
+  return valid;
+}
 
 struct Crossovers {
   double low = 200.0;

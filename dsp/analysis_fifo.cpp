@@ -1,0 +1,93 @@
+#include "dsp/analysis_fifo.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace ombrix::dsp {
+
+namespace {
+constexpr std::size_t kMask = AnalysisFifo::kCapacity - 1;
+constexpr std::align_val_t kStorageAlignment{32};
+static_assert((AnalysisFifo::kCapacity & kMask) == 0, "capacity must be a power of two");
+static_assert(sizeof(AnalysisFifo::Frame) == 8, "frames are two packed floats");
+}  // namespace
+
+void AnalysisFifo::AlignedDelete::operator()(Frame* frames) const { ::operator delete[](frames, kStorageAlignment); }
+
+AnalysisFifo::AnalysisFifo() {
+  void* raw = ::operator new[](kCapacity * sizeof(Frame), kStorageAlignment);
+  std::memset(raw, 0, kCapacity * sizeof(Frame));
+  frames_.reset(static_cast<Frame*>(raw));
+}
+
+AnalysisFifo::~AnalysisFifo() = default;
+
+template <typename Sample>
+int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int numFrames) {
+  if (channels == nullptr || numChannels <= 0 || numFrames <= 0) return 0;
+  const Sample* left = channels[0];
+  const Sample* right = numChannels >= 2 && channels[1] != nullptr ? channels[1] : left;
+  if (left == nullptr) return 0;
+
+  const std::uint64_t write = write_.load(std::memory_order_relaxed);  // our own counter
+  const std::uint64_t read = read_.load(std::memory_order_acquire);
+  const std::uint64_t free = kCapacity - (write - read);
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(numFrames), free));
+  if (n == 0) return 0;
+
+  // At most two contiguous runs: up to the end of the storage, then from slot 0.
+  const std::size_t start = static_cast<std::size_t>(write & kMask);
+  const std::size_t first = std::min(n, kCapacity - start);
+  Frame* out = frames_.get();
+  for (std::size_t j = 0; j < first; ++j) {
+    out[start + j].left = static_cast<float>(left[j]);
+    out[start + j].right = static_cast<float>(right[j]);
+  }
+  for (std::size_t j = first; j < n; ++j) {
+    out[j - first].left = static_cast<float>(left[j]);
+    out[j - first].right = static_cast<float>(right[j]);
+  }
+  write_.store(write + n, std::memory_order_release);
+  return static_cast<int>(n);
+}
+
+int AnalysisFifo::Push(const double* const* channels, int numChannels, int numFrames) {
+  return PushImpl(channels, numChannels, numFrames);
+}
+
+int AnalysisFifo::Push(const float* const* channels, int numChannels, int numFrames) {
+  return PushImpl(channels, numChannels, numFrames);
+}
+
+int AnalysisFifo::Read(float* left, float* right, int maxFrames) {
+  if (left == nullptr || right == nullptr || maxFrames <= 0) return 0;
+  const std::uint64_t read = read_.load(std::memory_order_relaxed);  // our own counter
+  const std::uint64_t write = write_.load(std::memory_order_acquire);
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(maxFrames), write - read));
+  if (n == 0) return 0;
+
+  const std::size_t start = static_cast<std::size_t>(read & kMask);
+  const std::size_t first = std::min(n, kCapacity - start);
+  const Frame* in = frames_.get();
+  for (std::size_t j = 0; j < first; ++j) {
+    left[j] = in[start + j].left;
+    right[j] = in[start + j].right;
+  }
+  for (std::size_t j = first; j < n; ++j) {
+    left[j] = in[j - first].left;
+    right[j] = in[j - first].right;
+  }
+  read_.store(read + n, std::memory_order_release);
+  return static_cast<int>(n);
+}
+
+void AnalysisFifo::Discard() { read_.store(write_.load(std::memory_order_acquire), std::memory_order_release); }
+
+std::size_t AnalysisFifo::AvailableFrames() const {
+  const std::uint64_t read = read_.load(std::memory_order_relaxed);
+  const std::uint64_t write = write_.load(std::memory_order_acquire);
+  return static_cast<std::size_t>(write - read);
+}
+
+}  // namespace ombrix::dsp

@@ -1,0 +1,67 @@
+#pragma once
+// Wait-free single-producer single-consumer ring of stereo float frames that
+// carries audio from the audio thread to an analysis consumer.
+//
+// The producer (audio thread) calls Push only; the consumer calls Read,
+// Discard and AvailableFrames only. A full ring drops the frames that do not
+// fit (the newest ones of the block); nobody ever waits.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace ombrix::dsp {
+
+class AnalysisFifo {
+ public:
+  static constexpr std::size_t kCapacity = 65536;  // frames; a power of two
+
+  struct Frame {
+    float left;
+    float right;
+  };
+
+  // Allocates the zeroed storage (512 KiB, 32-byte aligned) once.
+  AnalysisFifo();
+  ~AnalysisFifo();
+  AnalysisFifo(const AnalysisFifo&) = delete;
+  AnalysisFifo& operator=(const AnalysisFifo&) = delete;
+
+  // Producer. Left comes from channel 0, right from channel 1 (channel 0
+  // again when numChannels < 2); further channels are ignored. Stores the
+  // first min(numFrames, free slots) frames and returns how many that was.
+  // Does nothing (returns 0) for null channels, numChannels <= 0 or
+  // numFrames <= 0. No allocation, no lock, bounded work.
+  int Push(const double* const* channels, int numChannels, int numFrames);
+  int Push(const float* const* channels, int numChannels, int numFrames);
+
+  // Consumer. Copies up to maxFrames of the oldest frames into left and
+  // right and returns how many were copied.
+  int Read(float* left, float* right, int maxFrames);
+
+  // Consumer. Forgets every frame written so far.
+  void Discard();
+
+  // Consumer. Frames waiting to be read.
+  std::size_t AvailableFrames() const;
+
+  // Totals since construction (for diagnostics and tests; either side may
+  // read them, the values are snapshots).
+  std::uint64_t FramesWritten() const { return write_.load(std::memory_order_acquire); }
+  std::uint64_t FramesRead() const { return read_.load(std::memory_order_acquire); }
+
+ private:
+  template <typename Sample>
+  int PushImpl(const Sample* const* channels, int numChannels, int numFrames);
+
+  struct AlignedDelete {
+    void operator()(Frame* frames) const;
+  };
+
+  std::unique_ptr<Frame[], AlignedDelete> frames_;
+  // Each counter on its own cache line so the two threads do not share one.
+  alignas(64) std::atomic<std::uint64_t> write_{0};  // stored by the producer only
+  alignas(64) std::atomic<std::uint64_t> read_{0};   // stored by the consumer only
+};
+
+}  // namespace ombrix::dsp

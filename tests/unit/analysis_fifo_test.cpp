@@ -1,0 +1,132 @@
+// The analysis FIFO on one thread: capacity, overflow, channels, wrap-around.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "dsp/analysis_fifo.h"
+
+namespace ombrix::dsp {
+namespace {
+
+constexpr int kCapacity = static_cast<int>(AnalysisFifo::kCapacity);
+
+std::vector<double> Ramp(int count, double start, double step) {
+  std::vector<double> out(static_cast<std::size_t>(count));
+  for (int n = 0; n < count; ++n) out[static_cast<std::size_t>(n)] = start + step * n;
+  return out;
+}
+
+TEST(AnalysisFifo, Pushing70000FramesStoresTheFirst65536AndDropsTheRest) {
+  AnalysisFifo fifo;
+  const std::vector<double> left = Ramp(70000, 0.0, 1.0), right = Ramp(70000, 0.0, -1.0);
+  const double* channels[2] = {left.data(), right.data()};
+  EXPECT_EQ(fifo.Push(channels, 2, 70000), kCapacity);
+  EXPECT_EQ(fifo.FramesWritten(), 65536u);
+  EXPECT_EQ(fifo.AvailableFrames(), 65536u);
+  EXPECT_EQ(fifo.Push(channels, 2, 10), 0);  // full: nothing more fits
+
+  std::vector<float> l(70000), r(70000);
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), 70000), kCapacity);
+  for (int n = 0; n < kCapacity; ++n) {
+    ASSERT_EQ(l[static_cast<std::size_t>(n)], static_cast<float>(n));
+    ASSERT_EQ(r[static_cast<std::size_t>(n)], static_cast<float>(-n));
+  }
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), 10), 0);  // the last 4464 frames were dropped
+}
+
+TEST(AnalysisFifo, FramesWrapAroundTheStorageInOrder) {
+  AnalysisFifo fifo;
+  std::vector<float> l(kCapacity), r(kCapacity);
+  double next = 0.0;
+  double expected = 0.0;
+  // Blocks that do not divide the capacity, read back in other sizes, many
+  // times round the storage.
+  for (int round = 0; round < 40; ++round) {
+    const int pushCount = 30011;
+    const std::vector<double> left = Ramp(pushCount, next, 1.0), right = Ramp(pushCount, -next, -1.0);
+    const double* channels[2] = {left.data(), right.data()};
+    ASSERT_EQ(fifo.Push(channels, 2, pushCount), pushCount);
+    next += pushCount;
+    int got = 0;
+    while ((got = fifo.Read(l.data(), r.data(), 4096)) > 0) {
+      for (int n = 0; n < got; ++n) {
+        ASSERT_EQ(l[static_cast<std::size_t>(n)], static_cast<float>(expected));
+        ASSERT_EQ(r[static_cast<std::size_t>(n)], static_cast<float>(-expected));
+        expected += 1.0;
+      }
+    }
+  }
+  EXPECT_EQ(expected, next);
+  EXPECT_EQ(fifo.FramesRead(), static_cast<std::uint64_t>(next));
+}
+
+TEST(AnalysisFifo, MonoIsDuplicatedAndExtraChannelsAreIgnored) {
+  struct Case {
+    int channels;
+    float rightOf1;  // the right sample of a frame whose channels hold 1, 2, 3
+  };
+  for (const Case c : {Case{1, 1.0f}, Case{2, 2.0f}, Case{3, 2.0f}}) {
+    AnalysisFifo fifo;
+    const double a[1] = {1.0}, b[1] = {2.0}, d[1] = {3.0};
+    const double* channels[3] = {a, b, d};
+    ASSERT_EQ(fifo.Push(channels, c.channels, 1), 1);
+    float l = 0, r = 0;
+    ASSERT_EQ(fifo.Read(&l, &r, 1), 1);
+    EXPECT_EQ(l, 1.0f);
+    EXPECT_EQ(r, c.rightOf1) << c.channels;
+  }
+}
+
+TEST(AnalysisFifo, FloatChannelsAndConversionToFloat) {
+  AnalysisFifo fifo;
+  const float fl[2] = {0.25f, -0.5f}, fr[2] = {1.5f, 2.0f};
+  const float* floats[2] = {fl, fr};
+  ASSERT_EQ(fifo.Push(floats, 2, 2), 2);
+  const double dl[1] = {0.1}, dr[1] = {1e-40};
+  const double* doubles[2] = {dl, dr};
+  ASSERT_EQ(fifo.Push(doubles, 2, 1), 1);
+  float l[3], r[3];
+  ASSERT_EQ(fifo.Read(l, r, 3), 3);
+  EXPECT_EQ(l[0], 0.25f);
+  EXPECT_EQ(r[1], 2.0f);
+  EXPECT_EQ(l[2], static_cast<float>(0.1));
+  EXPECT_EQ(r[2], static_cast<float>(1e-40));
+}
+
+TEST(AnalysisFifo, EmptyOrInvalidPushesDoNothing) {
+  AnalysisFifo fifo;
+  const double x[4] = {1, 2, 3, 4};
+  const double* channels[2] = {x, x};
+  EXPECT_EQ(fifo.Push(static_cast<const double* const*>(nullptr), 2, 4), 0);
+  EXPECT_EQ(fifo.Push(channels, 0, 4), 0);
+  EXPECT_EQ(fifo.Push(channels, -1, 4), 0);
+  EXPECT_EQ(fifo.Push(channels, 2, 0), 0);
+  EXPECT_EQ(fifo.Push(channels, 2, -5), 0);
+  EXPECT_EQ(fifo.FramesWritten(), 0u);
+  float l[4], r[4];
+  EXPECT_EQ(fifo.Read(l, r, 4), 0);
+  EXPECT_EQ(fifo.Read(l, r, 0), 0);
+}
+
+TEST(AnalysisFifo, ReadTakesAtMostMaxFramesAndDiscardForgetsTheRest) {
+  AnalysisFifo fifo;
+  const std::vector<double> x = Ramp(1000, 0.0, 1.0);
+  const double* channels[1] = {x.data()};
+  fifo.Push(channels, 1, 1000);
+  float l[300], r[300];
+  EXPECT_EQ(fifo.Read(l, r, 300), 300);
+  EXPECT_EQ(l[299], 299.0f);
+  EXPECT_EQ(fifo.AvailableFrames(), 700u);
+  fifo.Discard();
+  EXPECT_EQ(fifo.AvailableFrames(), 0u);
+  EXPECT_EQ(fifo.Read(l, r, 300), 0);
+  // After a discard the whole capacity is free again.
+  const std::vector<double> big = Ramp(kCapacity, 5.0, 1.0);
+  const double* bigChannels[1] = {big.data()};
+  EXPECT_EQ(fifo.Push(bigChannels, 1, kCapacity), kCapacity);
+  EXPECT_EQ(fifo.Read(l, r, 1), 1);
+  EXPECT_EQ(l[0], 5.0f);
+}
+
+}  // namespace
+}  // namespace ombrix::dsp
