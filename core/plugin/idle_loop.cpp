@@ -51,6 +51,11 @@ void Ombrix::OnUIOpen() {
 
 void Ombrix::OnUIClose() { SetEditorOpen(false); }
 
+void Ombrix::updateTrackProperties(const TrackProperties& properties) {
+  channelContext_.name = properties.name.toStdString();
+  channelContext_.colour = properties.colour.getARGB();  // a transparent colour means none
+}
+
 void Ombrix::TrackPresetModified() {
   if (stateRestored_.exchange(false)) {
     presetSnapshot_.resize(kNumParams);
@@ -96,7 +101,19 @@ void Ombrix::OnIdle() {
   CaptureFrozenValues();
   auto* editor = getActiveEditor();
   if (editor != nullptr) screenScale_ = static_cast<float>(editor->getDesktopScaleFactor());
+  if (ColourScheme() == 5) {
+    const int key = TrackColourKey(trackLink_, channelContext_);
+    if (key != lastTrackColourKey_) {
+      lastTrackColourKey_ = key;
+      themeChanged_.store(true);
+    }
+  }
   if (themeChanged_.exchange(false) && editor != nullptr) editor->repaint();
+  const std::string title = TrackTitle(trackLink_, channelContext_);
+  if (title != titleText_) {
+    titleText_ = title;
+    if (editor != nullptr) editor->setName(TitleControlText(title));
+  }
   TrackPresetModified();
   if (editor != nullptr) {
     BuildEditorSnapshot();

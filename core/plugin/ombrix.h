@@ -25,6 +25,7 @@
 #include "dsp/true_peak_meter.h"
 #include "library/current_target.h"
 #include "library/factory_targets.h"
+#include "library/host_track_link.h"
 
 namespace ombrix {
 
@@ -35,7 +36,7 @@ enum class ParamSource { Host, UI, PresetRecall, Reset };
 // The five loudness readouts the audio thread publishes for the editor.
 enum LoudnessReadout { kShortTerm, kTruePeak, kIntegrated, kIntegratedSeconds, kMaxTruePeak, kNumReadouts };
 
-class Ombrix : public juce::AudioProcessor {
+class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
  public:
   Ombrix();
   ~Ombrix() override;
@@ -111,6 +112,14 @@ class Ombrix : public juce::AudioProcessor {
   juce::AudioProcessorEditor* createEditor() override;
   void getStateInformation(juce::MemoryBlock& destData) override;
   void setStateInformation(const void* data, int sizeInBytes) override;
+  void updateTrackProperties(const TrackProperties& properties) override;
+
+  // juce::VST3ClientExtensions: the host context, for REAPER's track functions.
+  void setIHostApplication(Steinberg::FUnknown* host) override { trackLink_.Bind(host); }
+
+  const std::string& TitleText() const { return titleText_; }
+  const std::string& StatusText() const { return statusText_; }
+  int LastTrackColourKey() const { return lastTrackColourKey_; }
 
  private:
   template <typename Sample>
@@ -182,6 +191,8 @@ class Ombrix : public juce::AudioProcessor {
   std::string titleText_;
   std::string statusText_;
   int lastTrackColourKey_ = -1;
+  HostTrackLink trackLink_;
+  ChannelContextInfo channelContext_;  // from the VST3 channel context
   std::unique_ptr<juce::Timer> idleTimer_;
 
   // The correction worker reads the plug-in through this link; declared

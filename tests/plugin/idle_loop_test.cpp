@@ -98,5 +98,19 @@ TEST_F(IdleLoopTest, StateSavedWithAModifiedPresetShowsModifiedAfterTheNextTick)
   EXPECT_TRUE(other.PresetShownModified());
 }
 
+TEST_F(IdleLoopTest, TrackTitleAndColourFromTheChannelContext) {
+  plugin.OnIdle();
+  EXPECT_EQ(plugin.TitleText(), "") << "no host track information";
+  EXPECT_EQ(plugin.LastTrackColourKey(), -1);
+
+  juce::AudioProcessor::TrackProperties track;
+  track.name = "Vox";
+  track.colour = juce::Colour(0xff204080);
+  plugin.updateTrackProperties(track);
+  plugin.OnIdle();
+  EXPECT_EQ(plugin.TitleText(), "Vox");
+  EXPECT_EQ(plugin.LastTrackColourKey(), 0x204080);
+}
+
 }  // namespace
 }  // namespace ombrix
