@@ -1,0 +1,59 @@
+#pragma once
+// Decoding reference audio files (WAV, AIFF, MP3, FLAC) to interleaved
+// 32-bit float frames, and the file-name rules that choose the decoder.
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ombrix::dsp {
+
+// The kinds of file a reference file may be. A WAV or AIFF name accepts any
+// of the RIFF/AIFF family (WAV, WAVE_FORMAT_EXTENSIBLE, RF64, Wave64, AIFF,
+// AIFF-C), whichever of these extensions it carries.
+enum class AudioContainer { kWaveOrAiff, kMp3, kFlac };
+
+// The last path component in UTF-8.
+std::string FileNameUtf8(const std::filesystem::path& path);
+// A path from UTF-8 text, whatever the platform's native encoding.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+// The extension of a file name in lower case (ASCII letters only), dot
+// included: from the last dot to the end, where a dot in first position does
+// not count (".wav" has none), a trailing dot gives "." (but ".." has none),
+// and a name without such a dot has none (empty).
+std::string LowerCaseExtension(std::string_view fileName);
+
+// ".wav", ".wave", ".aif", ".aiff", ".aifc", ".mp3", ".flac"; empty otherwise.
+std::optional<AudioContainer> ContainerForExtension(std::string_view lowerCaseExtension);
+
+class AudioFileReader {
+ public:
+  // Null when the file cannot be opened, is not of the expected kind (a FLAC
+  // stream named .wav, say), or claims no channels or a sample rate of 0.
+  static std::unique_ptr<AudioFileReader> Open(const std::filesystem::path& path, AudioContainer expected);
+
+  ~AudioFileReader();
+  AudioFileReader(const AudioFileReader&) = delete;
+  AudioFileReader& operator=(const AudioFileReader&) = delete;
+
+  int Channels() const { return channels_; }
+  double SampleRate() const { return sampleRate_; }
+
+  // Reads up to maxFrames frames into `interleaved` (room for maxFrames *
+  // Channels() floats). Returns how many came; 0 at the end of the stream or
+  // when the rest cannot be decoded.
+  std::size_t Read(float* interleaved, std::size_t maxFrames);
+
+ private:
+  struct Handle;
+  explicit AudioFileReader(std::unique_ptr<Handle> handle, int channels, double sampleRate);
+
+  std::unique_ptr<Handle> handle_;
+  int channels_ = 0;
+  double sampleRate_ = 0.0;
+};
+
+}  // namespace ombrix::dsp
