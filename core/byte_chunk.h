@@ -27,6 +27,7 @@ class ByteChunk {
 
   void PutInt(std::int32_t v) { PutRaw(&v, sizeof v); }
   void PutDouble(double v) { PutRaw(&v, sizeof v); }
+  void PutBytes(const void* data, std::size_t size) { PutRaw(data, size); }
   void PutString(std::string_view s) {
     PutInt(static_cast<std::int32_t>(s.size()));
     PutRaw(s.data(), s.size());

@@ -49,7 +49,10 @@ void Ombrix::OnUIOpen() {
   SetEditorOpen(true);
 }
 
-void Ombrix::OnUIClose() { SetEditorOpen(false); }
+void Ombrix::OnUIClose() {
+  CancelLearning();
+  SetEditorOpen(false);
+}
 
 void Ombrix::updateTrackProperties(const TrackProperties& properties) {
   channelContext_.name = properties.name.toStdString();
@@ -114,6 +117,8 @@ void Ombrix::OnIdle() {
     titleText_ = title;
     if (editor != nullptr) editor->setName(TitleControlText(title));
   }
+  SavePendingNames();
+  TakeReferenceResult();
   TrackPresetModified();
   if (editor != nullptr) {
     BuildEditorSnapshot();

@@ -1,4 +1,5 @@
 #include "core/plugin/ombrix.h"
+#include "core/plugin/preset_link.h"
 
 #include <cstring>
 
@@ -69,6 +70,9 @@ Ombrix::Ombrix()
   offlineEngine_->Configure(currentSampleRate_);
   factoryTargets_ = LoadFactoryTargets();
   target_.Set(BalancedTarget());
+  updateCheck_ = std::make_shared<kestrune::updates::UpdateCheck>(
+      kestrune::updates::MakeUpdateCheckConfig("ombrix", JucePlugin_VersionString));
+  serviceWorker_ = std::make_unique<kestrune::updates::ServiceWorker>(updateCheck_);
   idleTimer_ = std::make_unique<IdleTimer>(*this);
   idleTimer_->startTimer(20);
   workerLink_ = std::make_unique<WorkerLink>(*this);
@@ -78,6 +82,9 @@ Ombrix::Ombrix()
 
 Ombrix::~Ombrix() {
   worker_->Stop();
+  serviceWorker_->Stop();
+  referenceWorker_.Cancel();
+  referenceWorker_.Join();
   idleTimer_->stopTimer();
 }
 

@@ -19,13 +19,19 @@
 #include "dsp/analysis_fifo.h"
 #include "dsp/correction_engine.h"
 #include "dsp/correction_worker.h"
+#include "dsp/learn_accumulator.h"
 #include "dsp/loudness_meter.h"
 #include "dsp/published_gains.h"
+#include "dsp/reference_file.h"
 #include "dsp/spectrum_snapshot.h"
 #include "dsp/true_peak_meter.h"
 #include "library/current_target.h"
 #include "library/factory_targets.h"
+#include "library/editor_dialogs.h"
 #include "library/host_track_link.h"
+#include "library/presets.h"
+#include "library/update_check.h"
+#include "library/service_worker.h"
 
 namespace ombrix {
 
@@ -84,6 +90,30 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   void SetPendingTargetName(std::string name) { pendingTargetName_ = std::move(name); }
   bool HostBypassed() const { return ParamOn(kBypass); }
 
+  // Targets: learning from the input or a reference file, saving, deleting.
+  void StartLearning();
+  void FinishLearning();
+  void CancelLearning();
+  bool Learning() const { return learning_; }
+  double LearnedSeconds() const { return learner_.TotalSeconds(); }
+  bool StartReferenceAnalysis(const std::string& utf8Path);
+  bool AnalysingReferenceFile() const { return referenceWorker_.Analysing(); }
+  void SelectTarget(TargetChoice choice) { target_.Set(std::move(choice)); }
+  void DeleteCurrentTarget();
+
+  // Presets and the update check.
+  PresetHost& Presets();
+  PresetLibraryCallbacks PresetCallbacks() { return MakePresetLibraryCallbacks(Presets()); }
+  bool UpdateChecksEnabled() const { return updateCheck_->IsEnabled(); }
+  void ToggleUpdateChecks() { updateCheck_->SetEnabled(!updateCheck_->IsEnabled()); }
+  const kestrune::updates::UpdateCheck& Updates() const { return *updateCheck_; }
+
+  // The open editor's dialogs; with no editor, questions answer No and
+  // messages are dropped.
+  EditorDialogs Dialogs() const;
+  // Tests and tools that drive the plug-in without a window set their own.
+  void SetDialogsForTesting(EditorDialogs dialogs) { testDialogs_ = std::move(dialogs); }
+
   // The saved state, as hosts and presets store it.
   std::vector<std::uint8_t> SerializeState() const;
   // Restores from pos; returns the position after the last field read, or -1
@@ -135,6 +165,8 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   void ResetReadouts();
   void TrackPresetModified();
   void BuildEditorSnapshot();
+  void SavePendingNames();
+  void TakeReferenceResult();
 
   // Runs fn with every parameter change on this thread attributed to a restore.
   void AsRestore(const std::function<void()>& fn);
@@ -192,6 +224,14 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   std::string statusText_;
   int lastTrackColourKey_ = -1;
   HostTrackLink trackLink_;
+  dsp::LearnAccumulator learner_;
+  bool learning_ = false;
+  dsp::ReferenceFileWorker referenceWorker_;
+  std::optional<EditorDialogs> testDialogs_;
+  class PresetLink;
+  std::unique_ptr<PresetLink> presetLink_;
+  std::shared_ptr<kestrune::updates::UpdateCheck> updateCheck_;
+  std::unique_ptr<kestrune::updates::ServiceWorker> serviceWorker_;
   ChannelContextInfo channelContext_;  // from the VST3 channel context
   std::unique_ptr<juce::Timer> idleTimer_;
 

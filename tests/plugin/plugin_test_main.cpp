@@ -2,10 +2,22 @@
 // must exist for the whole run.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
 #include <juce_events/juce_events.h>
 
 int main(int argc, char** argv) {
+  // Plug-in instances keep files (update-check cache, presets) in the data
+  // folder: never the user's own while testing.
+  const auto data = std::filesystem::temp_directory_path() / ("ombrix-test-data-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(data);
+  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
   juce::ScopedJuceInitialiser_GUI juce;
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  std::error_code ignored;
+  std::filesystem::remove_all(data, ignored);
+  return result;
 }

@@ -1,0 +1,131 @@
+// What the editor's target and preset menus set in motion: learning from the
+// input or a reference file, saving and deleting targets, the preset library
+// and the dialogs those need.
+#include <filesystem>
+
+#include "core/plugin/ombrix.h"
+#include "core/plugin/preset_link.h"
+#include "library/target_library.h"
+
+namespace ombrix {
+namespace {
+
+constexpr double kLearnMinimumSeconds = 15.0;
+
+std::string Utf8(const std::u8string& text) { return std::string(text.begin(), text.end()); }
+std::filesystem::path PathFromUtf8(const std::string& text) { return std::u8string(text.begin(), text.end()); }
+
+}  // namespace
+
+PresetHost& Ombrix::Presets() {
+  if (!presetLink_) presetLink_ = std::make_unique<PresetLink>(*this);
+  return *presetLink_;
+}
+
+EditorDialogs Ombrix::Dialogs() const {
+  if (testDialogs_) return *testDialogs_;
+  if (getActiveEditor() == nullptr) return {};
+  EditorDialogs dialogs;
+  dialogs.askYesNo = [](const std::string& caption, const std::string& question) {
+    return juce::NativeMessageBox::showYesNoBox(juce::MessageBoxIconType::QuestionIcon, juce::String::fromUTF8(caption.c_str()),
+                                                juce::String::fromUTF8(question.c_str()), nullptr, nullptr) == 1;
+  };
+  dialogs.showMessage = [](const std::string& caption, const std::string& text) {
+    juce::NativeMessageBox::showMessageBox(juce::MessageBoxIconType::InfoIcon, juce::String::fromUTF8(caption.c_str()),
+                                           juce::String::fromUTF8(text.c_str()));
+  };
+  return dialogs;
+}
+
+void Ombrix::StartLearning() {
+  if (learning_ || AnalysingReferenceFile()) return;
+  learner_.Clear();
+  learning_ = true;
+  snapshot_.InputAnalyser().SetFrameObserver(learner_.Observer());
+}
+
+void Ombrix::CancelLearning() {
+  if (!learning_) return;
+  snapshot_.InputAnalyser().SetFrameObserver({});
+  learning_ = false;
+  if (auto* editor = getActiveEditor()) editor->repaint();
+}
+
+void Ombrix::FinishLearning() {
+  if (!learning_) return;
+  dsp::LearnedCurve curve;
+  std::string error;
+  if (!learner_.Finish(kLearnMinimumSeconds, curve, error)) {
+    Dialogs().Show("Learn from input",
+                   "Not finished yet: " + error + ". Learning goes on; finish again later, or cancel.");
+    return;
+  }
+  snapshot_.InputAnalyser().SetFrameObserver({});
+  learning_ = false;
+  TargetChoice learned;
+  learned.kind = TargetKind::Learned;
+  learned.name = "Learned from input";
+  learned.curve = curve.levels;
+  learned.spread = curve.spread;
+  target_.Set(std::move(learned));
+}
+
+bool Ombrix::StartReferenceAnalysis(const std::string& utf8Path) {
+  if (utf8Path.empty() || learning_ || AnalysingReferenceFile()) return false;
+  return referenceWorker_.Start(utf8Path);
+}
+
+void Ombrix::TakeReferenceResult() {
+  auto result = referenceWorker_.TakeResult();
+  if (!result) return;
+  if (!result->ok) {
+    Dialogs().Show("Learn from reference file", "Could not learn from the file: " + result->error + ".");
+    return;
+  }
+  const std::filesystem::path name = PathFromUtf8(result->name);
+  TargetChoice learned;
+  learned.kind = TargetKind::Learned;
+  learned.name = Utf8(name.stem().u8string());
+  learned.source = Utf8(name.filename().u8string());
+  learned.curve = result->curve.levels;
+  learned.spread = result->curve.spread;
+  target_.Set(std::move(learned));
+}
+
+void Ombrix::SavePendingNames() {
+  if (pendingPresetName_) {
+    const std::string name = std::move(*pendingPresetName_);
+    pendingPresetName_.reset();
+    SavePreset(Presets(), name, true);
+  }
+  if (pendingTargetName_) {
+    const std::string name = std::move(*pendingTargetName_);
+    pendingTargetName_.reset();
+    const EditorDialogs dialogs = Dialogs();
+    ConfirmTargetReplace confirm;
+    if (dialogs.askYesNo)
+      confirm = [dialogs](const std::string& n) {
+        return dialogs.Ask("Save target", "A target named \xE2\x80\x9C" + n + "\xE2\x80\x9D already exists. Replace it?");
+      };
+    const TargetSaveResult result = SaveUserTarget(name, target_, confirm);
+    if (result.outcome == TargetSaveOutcome::ReservedName)
+      dialogs.Show("Save target", "\xE2\x80\x9C" "Balanced\xE2\x80\x9D is the built-in target. Choose another name.");
+    else if (result.outcome == TargetSaveOutcome::Failed)
+      dialogs.Show("Save target", "Could not save the target: " + result.reason);
+  }
+}
+
+void Ombrix::DeleteCurrentTarget() {
+  const EditorDialogs dialogs = Dialogs();
+  ConfirmTargetDelete confirm;
+  if (dialogs.askYesNo)
+    confirm = [dialogs](const std::string& name) {
+      return dialogs.Ask("Delete target",
+                         "Delete the saved target \xE2\x80\x9C" + name + "\xE2\x80\x9D? This cannot be undone.");
+    };
+  const TargetDeleteResult result = DeleteUserTarget(target_, confirm);
+  if (result.outcome == TargetDeleteOutcome::Failed)
+    dialogs.Show("Delete target", "Could not delete the target: " + result.reason);
+}
+
+}  // namespace ombrix
