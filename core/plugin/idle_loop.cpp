@@ -28,6 +28,18 @@ void Ombrix::CaptureFrozenValues() {
   capturePending_.store(false);  // last: the frozen parameters already hold their values
 }
 
+dsp::LoudnessReading Ombrix::LoudnessReadingNow() const {
+  dsp::LoudnessReading r;
+  r.shortTerm = Readout(kShortTerm);
+  r.target = ParamValue(kLoudnessTarget);
+  r.truePeakRecent = Readout(kTruePeak);
+  r.integrated = Readout(kIntegrated);
+  r.integratedSeconds = Readout(kIntegratedSeconds);
+  r.truePeakSinceReset = Readout(kMaxTruePeak);
+  r.integratedMode = LoudnessView();
+  return r;
+}
+
 void Ombrix::SetColourScheme(int scheme) {
   if (scheme < 0 || scheme > 5) scheme = 0;
   if (colourScheme_.exchange(scheme) != scheme) themeChanged_.store(true);

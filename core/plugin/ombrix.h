@@ -21,6 +21,7 @@
 #include "dsp/correction_worker.h"
 #include "dsp/learn_accumulator.h"
 #include "dsp/loudness_meter.h"
+#include "dsp/loudness_reading.h"
 #include "dsp/published_gains.h"
 #include "dsp/reference_file.h"
 #include "dsp/spectrum_snapshot.h"
@@ -62,6 +63,7 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   // What the audio path publishes and shares.
   float Readout(LoudnessReadout r) const { return readouts_[r].load(std::memory_order_relaxed); }
   void RequestMeterReset() { resetMetersRequest_.store(true); }
+  dsp::LoudnessReading LoudnessReadingNow() const;
   const dsp::PublishedGains& Published() const { return published_; }
   dsp::PublishedGains& Published() { return published_; }
   CurrentTarget& Target() { return target_; }

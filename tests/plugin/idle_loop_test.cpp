@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/plugin/ombrix.h"
+#include "core/plugin/editor_callables.h"
 #include "core/plugin_state.h"
 
 namespace ombrix {
@@ -110,6 +111,23 @@ TEST_F(IdleLoopTest, TrackTitleAndColourFromTheChannelContext) {
   plugin.OnIdle();
   EXPECT_EQ(plugin.TitleText(), "Vox");
   EXPECT_EQ(plugin.LastTrackColourKey(), 0x204080);
+}
+
+}  // namespace
+}  // namespace ombrix
+
+namespace ombrix {
+namespace {
+
+TEST(EditorCallables, LoudnessTargetTypedAsText) {
+  Ombrix plugin;
+  const auto callables = MakeEditorCallables(plugin);
+  struct Case { const char* text; double expected; };
+  for (const Case& c : {Case{"14", -14.0}, Case{"-9.74", -9.5}, Case{"9.75", -10.0}, Case{"3", -6.0},
+                        Case{"80 LUFS", -36.0}, Case{"abc", -36.0}}) {
+    callables.loudnessTargetFromText(c.text);
+    EXPECT_EQ(plugin.ParamValue(kLoudnessTarget), c.expected) << c.text;
+  }
 }
 
 }  // namespace
