@@ -1,0 +1,58 @@
+#pragma once
+// What "ombrix analyze" measures in one audio file: duration, integrated
+// loudness, the loudest short-term loudness and the true peak (with the
+// plug-in's own meters), and the tonal balance of the file's long-term curve,
+// learned the way a reference file is learned, against a target.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "dsp/correction_engine.h"
+#include "dsp/frequency_grid.h"
+#include "dsp/loudness_reading.h"
+
+namespace ombrix::cli {
+
+struct BalanceTarget {
+  std::string name = "Balanced";
+  dsp::GridCurve levels{};
+  dsp::Crossovers crossovers{};  // sanitised
+};
+
+struct AnalysisRequest {
+  BalanceTarget target;
+  double fromSeconds = 0.0;  // analyse from this point of the file on
+};
+
+struct FileAnalysis {
+  std::string file;  // as named on the command line
+  bool ok = false;
+  std::string error;  // "<file>: <reason>" when not ok
+
+  double sampleRate = 0.0;
+  int channels = 0;
+  double durationSeconds = 0.0;  // the whole file
+  double fromSeconds = 0.0;
+
+  // LUFS and dBTP; dsp::kNothingMeasured (-150) when nothing was measured.
+  double integratedLufs = dsp::kNothingMeasured;
+  double maxShortTermLufs = dsp::kNothingMeasured;
+  double maxTruePeakDbtp = dsp::kNothingMeasured;
+
+  BalanceTarget target;
+  std::optional<dsp::DeviationFit> balance;
+  std::string balanceError;  // why there is no balance (too little loud material, say)
+};
+
+// Never throws for bad files: a file that cannot be analysed comes back with
+// ok false and a reason. framesDone, when given, counts decoded frames.
+FileAnalysis AnalyseAudioFile(const std::string& file, const AnalysisRequest& request,
+                              std::atomic<std::uint64_t>* framesDone = nullptr);
+
+// The file's length in frames as its header states it, for progress; 0 when
+// it cannot be told.
+std::uint64_t AudioFileFrameCount(const std::filesystem::path& path);
+
+}  // namespace ombrix::cli
