@@ -1,5 +1,5 @@
-// GoogleTest entry point for in-process plug-in tests: JUCE's message manager
-// must exist for the whole run.
+// GoogleTest entry point for test programs that run JUCE (in-process plug-in
+// tests and VST3 host tests): the message manager exists for the whole run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
