@@ -8,7 +8,7 @@
 #include "core/correction_settings.h"
 #include "core/eq_design.h"
 #include "dsp/frequency_grid.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 
 namespace ombrix::dsp {
 

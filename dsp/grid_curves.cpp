@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 
 namespace ombrix::dsp {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dsp/frequency_grid.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 
 namespace ombrix::dsp {
 

@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "dsp/learn_accumulator.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 
 namespace ombrix::dsp {
 

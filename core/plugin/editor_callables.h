@@ -8,7 +8,7 @@
 #include "core/eq_design.h"
 #include "dsp/correction_engine.h"
 #include "dsp/loudness_reading.h"
-#include "dsp/spectrum_snapshot.h"
+#include "dsp/editor_snapshot.h"
 #include "library/presets.h"
 
 namespace ombrix {

@@ -24,7 +24,7 @@
 #include "dsp/loudness_reading.h"
 #include "dsp/published_gains.h"
 #include "dsp/reference_file.h"
-#include "dsp/spectrum_snapshot.h"
+#include "dsp/editor_snapshot.h"
 #include "dsp/true_peak_meter.h"
 #include "library/current_target.h"
 #include "library/factory_targets.h"

@@ -6,7 +6,7 @@
 
 #include "core/plugin_state.h"
 #include "dsp/correction_engine.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 #include "library/factory_targets.h"
 #include "tools/host/plugin_host.h"
 

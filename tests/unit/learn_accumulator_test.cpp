@@ -9,7 +9,7 @@
 
 #include "dsp/learn_accumulator.h"
 #include "dsp/reference_file.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 #include "support/analysis_signals.h"
 #include "support/audio_fixtures.h"
 

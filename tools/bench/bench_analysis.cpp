@@ -20,7 +20,7 @@
 
 #include "dsp/analysis_fifo.h"
 #include "dsp/fft_real.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 
 #include <algorithm>
 #include <cmath>

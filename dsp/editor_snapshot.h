@@ -8,7 +8,7 @@
 #include "dsp/analysis_fifo.h"
 #include "dsp/correction_engine.h"
 #include "dsp/frequency_grid.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 
 namespace ombrix {
 class CurrentTarget;

@@ -6,7 +6,7 @@
 
 #include "support/analysis_signals.h"
 #include "dsp/grid_curves.h"
-#include "dsp/spectrum_snapshot.h"
+#include "dsp/editor_snapshot.h"
 #include "library/current_target.h"
 
 namespace ombrix::dsp {

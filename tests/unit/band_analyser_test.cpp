@@ -14,7 +14,7 @@
 
 #include "dsp/analysis_fifo.h"
 #include "dsp/fft_real.h"
-#include "dsp/spectrum_analysis.h"
+#include "dsp/band_analyser.h"
 #include "support/analysis_signals.h"
 
 // Counts every allocation through the global operator new, so that a test

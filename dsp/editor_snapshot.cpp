@@ -1,4 +1,4 @@
-#include "dsp/spectrum_snapshot.h"
+#include "dsp/editor_snapshot.h"
 
 #include "dsp/grid_curves.h"
 #include "library/current_target.h"
