@@ -51,4 +51,10 @@ class ScopedEnvironment {
 // scratch space without touching the environment; the caller removes it.
 std::filesystem::path MakeFreshTestFolder(const std::string& prefix);
 
+// The whole content of a file ("" when it cannot be read).
+std::string Slurp(const std::filesystem::path& path);
+
+// Writes bytes to path, creating its folder first.
+void Put(const std::filesystem::path& path, const std::string& bytes);
+
 }  // namespace ombrix::test

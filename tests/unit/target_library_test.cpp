@@ -25,15 +25,8 @@ GridCurve Ramp(double start, double step) {
   return values;
 }
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Put(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::Put;
+using test::Slurp;
 
 void PutTarget(const std::string& fileName, const std::string& storedName, double level = 0.0) {
   Put(TargetsFolder() / fileName, WriteTargetText(storedName, "", Ramp(level, 0.0), Ramp(0.0, 0.0)));
