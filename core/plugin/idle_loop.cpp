@@ -100,7 +100,7 @@ void Ombrix::BuildEditorSnapshot() {
   in.midCrossover = ParamValue(kMidCrossover);
   in.highCrossover = ParamValue(kHighCrossover);
   in.correct = ParamOn(kCorrect);
-  in.bypass = ParamOn(kBypass) || HostBypassed();
+  in.bypass = HostBypassed();  // the host's bypass is the "Bypass" parameter
   in.freeze = ParamOn(kFreeze);
   in.inputFifo = &displayInput_;
   in.outputFifo = &displayOutput_;

@@ -14,7 +14,7 @@ std::vector<std::uint8_t> Ombrix::SerializeState() const {
   s.presetModified = PresetShownModified();
   for (int i = 0; i < kNumParams; ++i) s.params[static_cast<std::size_t>(i)] = ParamValue(i);
   s.hostBypass = HostBypassed();
-  s.target = const_cast<CurrentTarget&>(target_).Get();
+  s.target = target_.Get();
   s.resolution = Resolution();
   s.loudnessView = LoudnessView();
   ByteChunk chunk;
