@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "dsp/pinking_filter.h"
+
 namespace ombrix::test_support {
 
 double WhiteNoise::Next() {
@@ -17,18 +19,10 @@ double WhiteNoise::Next() {
 std::vector<float> PinkNoise(std::uint64_t seed, std::size_t count, double rms) {
   WhiteNoise white(seed);
   std::vector<double> raw(count);
-  double b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, b5 = 0, b6 = 0;
+  dsp::PinkingFilter pinking;
   double sum = 0.0;
   for (double& sample : raw) {
-    const double w = white.Next();
-    b0 = 0.99886 * b0 + w * 0.0555179;
-    b1 = 0.99332 * b1 + w * 0.0750759;
-    b2 = 0.96900 * b2 + w * 0.1538520;
-    b3 = 0.86650 * b3 + w * 0.3104856;
-    b4 = 0.55000 * b4 + w * 0.5329522;
-    b5 = -0.7616 * b5 - w * 0.0168980;
-    sample = b0 + b1 + b2 + b3 + b4 + b5 + b6 + w * 0.5362;
-    b6 = w * 0.115926;
+    sample = pinking.Next(white.Next());
     sum += sample * sample;
   }
   const double scale = count > 0 && sum > 0.0 ? rms / std::sqrt(sum / static_cast<double>(count)) : 0.0;

@@ -28,16 +28,7 @@ double PinkNoiseStream::White() {
 }
 
 double PinkNoiseStream::Next() {
-  const double w = White();
-  b_[0] = 0.99886 * b_[0] + w * 0.0555179;
-  b_[1] = 0.99332 * b_[1] + w * 0.0750759;
-  b_[2] = 0.96900 * b_[2] + w * 0.1538520;
-  b_[3] = 0.86650 * b_[3] + w * 0.3104856;
-  b_[4] = 0.55000 * b_[4] + w * 0.5329522;
-  b_[5] = -0.7616 * b_[5] - w * 0.0168980;
-  const double out = b_[0] + b_[1] + b_[2] + b_[3] + b_[4] + b_[5] + b_[6] + w * 0.5362;
-  b_[6] = w * 0.115926;
-  return out * 0.05;  // the raw filter output has an RMS of about 2
+  return pinking_.Next(White()) * 0.05;  // the raw filter output has an RMS of about 2
 }
 
 double ShapedNoise::Section::Run(int channel, double x) {

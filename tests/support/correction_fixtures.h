@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "dsp/pinking_filter.h"
 #include "core/correction_filter.h"
 #include "core/correction_settings.h"
 #include "core/eq_design.h"
@@ -25,7 +26,7 @@ class PinkNoiseStream {
  private:
   double White();
   std::uint64_t state_;
-  std::array<double, 7> b_{};
+  dsp::PinkingFilter pinking_;
 };
 
 // How the noise is shaped, applied in this order.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "dsp/pinking_filter.h"
+
 namespace ombrix::test {
 
 namespace {
@@ -44,18 +46,8 @@ Samples PinkNoise(std::size_t frames, double rms, std::uint32_t seed) {
     return static_cast<double>(state) / 2147483648.0 - 1.0;
   };
   Samples samples(frames);
-  double b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, b5 = 0, b6 = 0;
-  for (std::size_t n = 0; n < frames; ++n) {
-    const double w = white();
-    b0 = 0.99886 * b0 + w * 0.0555179;
-    b1 = 0.99332 * b1 + w * 0.0750759;
-    b2 = 0.96900 * b2 + w * 0.1538520;
-    b3 = 0.86650 * b3 + w * 0.3104856;
-    b4 = 0.55000 * b4 + w * 0.5329522;
-    b5 = -0.7616 * b5 - w * 0.0168980;
-    samples[n] = b0 + b1 + b2 + b3 + b4 + b5 + b6 + w * 0.5362;
-    b6 = w * 0.115926;
-  }
+  dsp::PinkingFilter pinking;
+  for (std::size_t n = 0; n < frames; ++n) samples[n] = pinking.Next(white());
   double sum = 0.0;
   for (double v : samples) sum += v * v;
   const double scale = frames > 0 && sum > 0.0 ? rms / std::sqrt(sum / static_cast<double>(frames)) : 0.0;

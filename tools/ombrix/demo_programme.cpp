@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <numbers>
 
+#include "dsp/pinking_filter.h"
+
 namespace ombrix::cli {
 
 namespace {
@@ -32,21 +34,12 @@ class PinkNoise {
  public:
   explicit PinkNoise(std::uint64_t seed) : white_(seed) {}
   double Next() {
-    const double w = white_.Next();
-    b_[0] = 0.99886 * b_[0] + w * 0.0555179;
-    b_[1] = 0.99332 * b_[1] + w * 0.0750759;
-    b_[2] = 0.96900 * b_[2] + w * 0.1538520;
-    b_[3] = 0.86650 * b_[3] + w * 0.3104856;
-    b_[4] = 0.55000 * b_[4] + w * 0.5329522;
-    b_[5] = -0.7616 * b_[5] - w * 0.0168980;
-    const double out = b_[0] + b_[1] + b_[2] + b_[3] + b_[4] + b_[5] + b_[6] + w * 0.5362;
-    b_[6] = w * 0.115926;
-    return out * 0.11;
+    return pinking_.Next(white_.Next()) * 0.11;
   }
 
  private:
   Random white_;
-  std::array<double, 7> b_{};
+  dsp::PinkingFilter pinking_;
 };
 
 // A shelving filter after the well-known audio-EQ cookbook (slope 1).
