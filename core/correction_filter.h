@@ -6,7 +6,7 @@
 #include <array>
 
 #include "core/eq_design.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace ombrix {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "core/correction_settings.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace ombrix {
 

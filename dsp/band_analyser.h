@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "dsp/fft_real.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace ombrix::dsp {
 

@@ -7,7 +7,7 @@
 
 #include "core/correction_settings.h"
 #include "core/eq_design.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "dsp/band_analyser.h"
 
 namespace ombrix::dsp {

@@ -7,7 +7,7 @@
 #include "core/eq_design.h"
 #include "dsp/analysis_fifo.h"
 #include "dsp/correction_engine.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "dsp/band_analyser.h"
 
 namespace ombrix {

@@ -2,7 +2,7 @@
 // Operations on curves over the frequency grid: level matching a measured
 // spectrum to a reference, smoothing across neighbouring points, and the
 // display resolutions' smoothing widths.
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace ombrix::dsp {
 

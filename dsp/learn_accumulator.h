@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "dsp/band_analyser.h"
 
 namespace ombrix::dsp {

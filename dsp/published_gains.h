@@ -11,7 +11,7 @@
 #include <cstddef>
 
 #include "core/eq_design.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace ombrix::dsp {
 

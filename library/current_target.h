@@ -5,7 +5,7 @@
 // one mutex, so no reader ever sees a mix of two targets.
 #include <mutex>
 
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "library/target_curve.h"
 
 namespace ombrix {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/byte_chunk.h"
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 #include "library/editor_dialogs.h"
 
 namespace ombrix {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace ombrix {
 

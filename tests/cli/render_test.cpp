@@ -8,7 +8,7 @@
 #include "cli/cli_output.h"
 #include "cli/program_run.h"
 #include "cli/tilted_noise.h"
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 #include "library/presets.h"
 #include "support/audio_fixtures.h"
 

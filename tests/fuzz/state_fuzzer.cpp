@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 
 namespace {
 

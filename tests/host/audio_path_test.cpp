@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 #include "dsp/correction_engine.h"
 #include "dsp/band_analyser.h"
 #include "library/factory_targets.h"

@@ -32,7 +32,7 @@ TEST_F(PluginFixture, IdentityAsTheHostSeesIt) {
   const auto& d = loaded.description;
   EXPECT_EQ(d.name, "Ombrix");
   EXPECT_EQ(d.manufacturerName, "Kestrune");
-  EXPECT_EQ(d.version, "0.4.10");
+  EXPECT_EQ(d.version, OMBRIX_VERSION);
   EXPECT_EQ(d.category, "Fx|Analyzer|Mastering");
   EXPECT_FALSE(d.isInstrument);
   EXPECT_EQ(plugin().getLatencySamples(), 0);

@@ -1,9 +1,9 @@
 // The idle tick without an editor: freeze capture and preset tracking.
 #include <gtest/gtest.h>
 
-#include "core/plugin/ombrix.h"
-#include "core/plugin/editor_callables.h"
-#include "core/plugin_state.h"
+#include "plugin/ombrix.h"
+#include "plugin/editor_callables.h"
+#include "library/plugin_state.h"
 
 namespace ombrix {
 namespace {

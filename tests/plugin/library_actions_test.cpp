@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "audio_fixtures.h"
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 #include "library/data_folders.h"
 #include "library/presets.h"
 #include "temp_data_home.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/correction_filter.h"
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 
 namespace ombrix {
 namespace {

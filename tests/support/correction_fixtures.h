@@ -11,7 +11,7 @@
 #include "core/correction_settings.h"
 #include "core/eq_design.h"
 #include "dsp/correction_engine.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "dsp/band_analyser.h"
 
 namespace ombrix::test_support {

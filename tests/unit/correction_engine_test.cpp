@@ -13,7 +13,7 @@
 #include "core/correction_settings.h"
 #include "core/eq_design.h"
 #include "dsp/correction_engine.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "support/correction_fixtures.h"
 
 // Counts heap allocations made on a thread while it is inside a

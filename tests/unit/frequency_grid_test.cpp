@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "dsp/grid_curves.h"
 
 namespace ombrix::dsp {

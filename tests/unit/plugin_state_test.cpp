@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 
 namespace ombrix {
 namespace {

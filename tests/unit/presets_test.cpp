@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 #include "library/base64.h"
 #include "library/data_folders.h"
 #include "library/file_helpers.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dsp/audio_file_reader.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "dsp/reference_file.h"
 #include "support/analysis_signals.h"
 #include "support/audio_fixtures.h"

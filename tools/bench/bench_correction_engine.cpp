@@ -12,7 +12,7 @@
 
 #include "core/correction_settings.h"
 #include "dsp/correction_engine.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace {
 

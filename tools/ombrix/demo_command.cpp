@@ -12,6 +12,7 @@
 #include "tools/ombrix/demo_programme.h"
 #include "tools/ombrix/plugin_render.h"
 #include "tools/ombrix/render_report.h"
+#include "tools/ombrix/shown_path.h"
 #include "tools/ombrix/target_lookup.h"
 #include "tools/ombrix/wav_file_sink.h"
 
@@ -104,7 +105,7 @@ int RunDemo(const std::vector<std::string>& arguments) {
               FormatFixed(kDemoSeconds, 0).c_str(), state.state.target.name.c_str());
   std::printf("%s", DescribeRender(bundle, state.state, kDemoSampleRate, 2, 0).c_str());
   const bool ok = PrintBeforeAndAfter("demo", PathToUtf8(before), PathToUtf8(after), state.state, quiet);
-  std::printf("\nListen to %s and %s\n", PathToUtf8(before).c_str(), PathToUtf8(after).c_str());
+  std::printf("\nListen to %s and %s\n", ShownPath(before).c_str(), ShownPath(after).c_str());
   return ok ? kExitSuccess : kExitFailure;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "dsp/correction_engine.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 #include "dsp/loudness_reading.h"
 
 namespace ombrix::cli {

@@ -10,6 +10,7 @@
 #include "tools/ombrix/command_line.h"
 #include "tools/ombrix/commands.h"
 #include "tools/ombrix/progress.h"
+#include "tools/ombrix/shown_path.h"
 
 namespace ombrix::cli {
 
@@ -60,7 +61,7 @@ int RunLearn(const std::vector<std::string>& arguments) {
   if (!WriteDocumentAtomically(target, WriteTargetText(name, fileName, curve.levels, curve.spread), error))
     throw Failure(error);
   std::printf("Learned \"%s\" from %s s of loud material in %s\nWrote %s\n", name.c_str(),
-              FormatFixed(curve.loudSeconds, 1).c_str(), fileName.c_str(), PathToUtf8(target).c_str());
+              FormatFixed(curve.loudSeconds, 1).c_str(), fileName.c_str(), ShownPath(target).c_str());
   return kExitSuccess;
 }
 

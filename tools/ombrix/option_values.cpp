@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/parameter_table.h"
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 #include "library/locale_free_numbers.h"
 #include "tools/ombrix/command_error.h"
 

@@ -3,7 +3,7 @@
 // analysis of the audio before and after, side by side.
 #include <string>
 
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 
 namespace ombrix::cli {
 

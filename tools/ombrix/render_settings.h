@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/plugin_state.h"
-#include "dsp/frequency_grid.h"
+#include "library/plugin_state.h"
+#include "core/frequency_grid.h"
 #include "tools/ombrix/option_values.h"
 
 namespace ombrix::cli {

@@ -2,7 +2,7 @@
 // The tonal balance of a long-term curve against a target, fitted the way the
 // plug-in's readouts fit the live spectrum.
 #include "dsp/correction_engine.h"
-#include "dsp/frequency_grid.h"
+#include "core/frequency_grid.h"
 
 namespace ombrix::cli {
 

@@ -8,7 +8,7 @@
 
 #include <juce_events/juce_events.h>
 
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <juce_events/juce_events.h>
 
 #include "core/correction_filter.h"
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 #include "dsp/loudness_meter.h"
 #include "dsp/true_peak_meter.h"
 

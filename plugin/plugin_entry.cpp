@@ -2,7 +2,7 @@
 // shared one-time set-up (FFT planning, factory targets) stays simple.
 #include <mutex>
 
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() {
   static std::mutex constructionLock;

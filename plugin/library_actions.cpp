@@ -3,8 +3,8 @@
 // and the dialogs those need.
 #include <filesystem>
 
-#include "core/plugin/ombrix.h"
-#include "core/plugin/preset_link.h"
+#include "plugin/ombrix.h"
+#include "plugin/preset_link.h"
 #include "library/target_library.h"
 
 namespace ombrix {

@@ -1,4 +1,4 @@
-#include "core/plugin_state.h"
+#include "library/plugin_state.h"
 
 #include <algorithm>
 #include <cmath>

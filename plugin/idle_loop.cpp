@@ -3,7 +3,7 @@
 // tracking and the editor's snapshot.
 #include <cmath>
 
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 
 namespace ombrix {
 
@@ -135,7 +135,7 @@ void Ombrix::OnIdle() {
   if (editor != nullptr) {
     BuildEditorSnapshot();
     editor->repaint();
-    const std::string status = "Ombrix 0.4.10 \xC2\xB7 " + std::to_string(getLatencySamples()) + " samples latency";
+    const std::string status = "Ombrix " JucePlugin_VersionString " \xC2\xB7 " + std::to_string(getLatencySamples()) + " samples latency";
     if (status != statusText_) statusText_ = status;
   }
 }

@@ -1,5 +1,5 @@
-#include "core/plugin/ombrix.h"
-#include "core/plugin/preset_link.h"
+#include "plugin/ombrix.h"
+#include "plugin/preset_link.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The preset library's view of the plug-in: its state, preset name and
 // changed mark, the loudness view and the editor.
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 
 namespace ombrix {
 

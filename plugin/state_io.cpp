@@ -1,6 +1,6 @@
 // The saved state: what a host project or a preset stores, as one chunk.
-#include "core/plugin/ombrix.h"
-#include "core/plugin_state.h"
+#include "plugin/ombrix.h"
+#include "library/plugin_state.h"
 #include "library/factory_targets.h"
 
 namespace ombrix {

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "core/eq_design.h"
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 
 namespace ombrix {
 namespace {

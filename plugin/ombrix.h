@@ -15,7 +15,7 @@
 #include "core/correction_filter.h"
 #include "core/correction_settings.h"
 #include "core/parameter_table.h"
-#include "core/plugin/ombrix_parameter.h"
+#include "plugin/ombrix_parameter.h"
 #include "dsp/analysis_fifo.h"
 #include "dsp/correction_engine.h"
 #include "dsp/correction_worker.h"

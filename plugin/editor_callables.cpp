@@ -1,8 +1,8 @@
-#include "core/plugin/editor_callables.h"
+#include "plugin/editor_callables.h"
 
 #include <cmath>
 
-#include "core/plugin/ombrix.h"
+#include "plugin/ombrix.h"
 #include "library/typed_number.h"
 
 namespace ombrix {

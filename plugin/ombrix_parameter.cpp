@@ -1,4 +1,4 @@
-#include "core/plugin/ombrix_parameter.h"
+#include "plugin/ombrix_parameter.h"
 
 #include <algorithm>
 #include <cmath>
