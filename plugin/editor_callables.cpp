@@ -2,29 +2,67 @@
 
 #include <cmath>
 
+#include "library/factory_targets.h"
+#include "library/host_track_link.h"
 #include "plugin/ombrix.h"
 #include "library/typed_number.h"
 
 namespace ombrix {
 namespace {
 
-void SetLoudnessTargetFromText(Ombrix& plugin, const std::string& text) {
+ParameterCallables MakeParameterCallables(Ombrix& plugin) {
+  Ombrix* p = &plugin;
+  ParameterCallables c;
+  c.value = [p](int index) { return p->ParamValue(index); };
+  c.beginGesture = [p](int index) { p->Parameter(index).beginChangeGesture(); };
+  c.setDuringGesture = [p](int index, double value) {
+    OmbrixParameter& parameter = p->Parameter(index);
+    parameter.setValueNotifyingHost(static_cast<float>(ToNormalised(index, value)));
+    parameter.SetReal(value);  // exactly, whatever float rounding did to the normalised value
+  };
+  c.endGesture = [p](int index) { p->Parameter(index).endChangeGesture(); };
+  return c;
+}
+
+void SetLoudnessTargetFromText(const ParameterCallables& parameters, const std::string& text) {
   const auto typed = kestrune::controls::ParseTypedNumber(text, -1000.0, 1000.0, false);
   if (!typed) return;
   // A typed 14 means -14 LUFS; values snap to 0.5 LU, halves away from zero.
   const double value = std::clamp(std::round(-2.0 * std::abs(*typed)) / 2.0, -36.0, -6.0);
-  OmbrixParameter& p = plugin.Parameter(kLoudnessTarget);
-  p.beginChangeGesture();
-  p.setValueNotifyingHost(static_cast<float>(ToNormalised(kLoudnessTarget, value)));
-  p.SetReal(value);  // exactly, whatever float rounding did to the normalised value
-  p.endChangeGesture();
+  SetAsGesture(parameters, kLoudnessTarget, value);
 }
 
 }  // namespace
 
+void SetAsGesture(const ParameterCallables& parameters, int index, double value) {
+  parameters.beginGesture(index);
+  parameters.setDuringGesture(index, value);
+  parameters.endGesture(index);
+}
+
 EditorCallables MakeEditorCallables(Ombrix& plugin) {
   EditorCallables c;
   Ombrix* p = &plugin;
+  c.parameters = MakeParameterCallables(plugin);
+  c.currentTarget = [p] {
+    const TargetChoice choice = p->Target().Get();
+    return TargetSummary{choice.kind, choice.name};
+  };
+  c.factoryTargetNames = [p] {
+    std::vector<std::string> names;
+    for (const TargetCurve& t : p->FactoryTargetList()) names.push_back(t.name);
+    return names;
+  };
+  c.selectBalancedTarget = [p] { p->SelectTarget(BalancedTarget()); };
+  c.selectFactoryTarget = [p](const std::string& name) { p->SelectFactoryTarget(name); };
+  c.appliedGains = [p]() -> const CorrectionGains& { return p->Snapshot().AppliedGains(); };
+  c.titleText = [p] { return TitleControlText(p->TitleText()); };
+  c.windowScale = [p] { return p->WindowScale(); };
+  c.setWindowScale = [p](float scale) { p->SetWindowScale(scale); };
+  c.initialDrawScale = [p] { return p->InitialDrawScale(); };
+  c.editorClosing = [p] { p->OnUIClose(); };
+  c.rememberEditorSize = [p](int w, int h, float q) { p->RememberEditorSize(w, h, q); };
+  c.dawAccent = [p] { return p->DawAccent(); };
   c.spectrumSnapshot = [p]() -> const dsp::SpectrumView& { return p->Snapshot().View(); };
   c.readouts = [p] { return p->Snapshot().CurrentReadouts(); };
   c.loudnessReading = [p] { return p->LoudnessReadingNow(); };
@@ -40,7 +78,9 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   c.setResolution = [p](int index) { p->SetResolution(index); };
   c.toggleLoudnessView = [p] { p->ToggleLoudnessView(false); };
   c.toggleLoudnessViewAndResetMeters = [p] { p->ToggleLoudnessView(true); };
-  c.loudnessTargetFromText = [p](const std::string& text) { SetLoudnessTargetFromText(*p, text); };
+  c.loudnessTargetFromText = [parameters = c.parameters](const std::string& text) {
+    SetLoudnessTargetFromText(parameters, text);
+  };
   c.saveTargetAs = [p](const std::string& name) { p->SetPendingTargetName(name); };
   c.savePresetAs = [p](const std::string& name) { RequestPresetSave(p->Presets(), name); };
   c.loadPreset = [p](const std::string& name) { LoadPresetByName(p->Presets(), name); };
@@ -52,7 +92,7 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   c.updateChecksEnabled = [p] { return p->UpdateChecksEnabled(); };
   c.toggleUpdateChecks = [p] {
     p->ToggleUpdateChecks();
-    if (auto* editor = p->getActiveEditor()) editor->repaint();
+    p->RefreshEditor();
   };
   return c;
 }

@@ -10,12 +10,46 @@
 #include "dsp/loudness_reading.h"
 #include "dsp/editor_snapshot.h"
 #include "library/presets.h"
+#include "library/host_track_link.h"
+#include "library/target_curve.h"
 
 namespace ombrix {
 
 class Ombrix;
 
+// Reading and editing parameters by index. Edits reach the host as gestures
+// (begin, one or more values, end), so automation records them.
+struct ParameterCallables {
+  std::function<double(int index)> value;  // the real (not normalised) value
+  std::function<void(int index)> beginGesture;
+  std::function<void(int index, double value)> setDuringGesture;  // real value, clamped
+  std::function<void(int index)> endGesture;
+};
+
+// One whole edit: begin, set, end.
+void SetAsGesture(const ParameterCallables& parameters, int index, double value);
+
+// The current target as the target chip and menu show it.
+struct TargetSummary {
+  TargetKind kind = TargetKind::Balanced;
+  std::string name;
+};
+
 struct EditorCallables {
+  ParameterCallables parameters;
+  std::function<TargetSummary()> currentTarget;
+  std::function<std::vector<std::string>()> factoryTargetNames;
+  std::function<void()> selectBalancedTarget;
+  std::function<void(const std::string& name)> selectFactoryTarget;
+  std::function<const CorrectionGains&()> appliedGains;  // as the audio path uses them
+  std::function<std::string()> titleText;                  // what the title shows now
+  std::function<float()> windowScale;
+  std::function<void(float)> setWindowScale;
+  std::function<float()> initialDrawScale;
+  std::function<void()> editorClosing;  // the editor is about to go
+  // A resize of the open editor, in the host's pixels at screen scale q.
+  std::function<void(int w, int h, float q)> rememberEditorSize;
+  std::function<RgbColour()> dawAccent;  // the track colour, brightness-normalised, or the fallback
   std::function<const dsp::SpectrumView&()> spectrumSnapshot;
   std::function<dsp::Readouts()> readouts;
   std::function<dsp::LoudnessReading()> loudnessReading;

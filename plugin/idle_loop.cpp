@@ -23,7 +23,7 @@ void Ombrix::CaptureFrozenValues() {
     p.sendValueChangedMessageToListeners(p.getValue());
     p.endChangeGesture();
   }
-  if (auto* editor = getActiveEditor()) editor->repaint();
+  RefreshEditor();
   capturing_.store(false);
   capturePending_.store(false);  // last: the frozen parameters already hold their values
 }
@@ -58,6 +58,7 @@ std::string Ombrix::PresetName() const {
 void Ombrix::OnUIOpen() {
   displayInput_.Discard();
   snapshot_.ForgetSampleRate();
+  statusText_.clear();
   SetEditorOpen(true);
 }
 
@@ -85,7 +86,7 @@ void Ombrix::TrackPresetModified() {
     const double a = ParamValue(i), b = presetSnapshot_[static_cast<std::size_t>(i)];
     if (std::abs(a - b) > std::max(std::abs(a), 1.0) * 1e-6) {
       presetModified_ = true;
-      if (auto* editor = getActiveEditor()) editor->repaint();
+      RefreshEditor();
       return;
     }
   }
@@ -114,8 +115,8 @@ void Ombrix::BuildEditorSnapshot() {
 
 void Ombrix::OnIdle() {
   CaptureFrozenValues();
-  auto* editor = getActiveEditor();
-  if (editor != nullptr) screenScale_ = static_cast<float>(editor->getDesktopScaleFactor());
+  EditorHooks* editor = OpenEditorHooks();
+  if (editor != nullptr) screenScale_ = editor->ScreenScale();
   if (ColourScheme() == 5) {
     const int key = TrackColourKey(trackLink_, channelContext_);
     if (key != lastTrackColourKey_) {
@@ -123,20 +124,32 @@ void Ombrix::OnIdle() {
       themeChanged_.store(true);
     }
   }
-  if (themeChanged_.exchange(false) && editor != nullptr) editor->repaint();
+  if (editor != nullptr && themeChanged_.exchange(false)) {
+    editor->Rebuild();
+    statusText_.clear();  // the new status line needs its text again
+  }
   const std::string title = TrackTitle(trackLink_, channelContext_);
   if (title != titleText_) {
     titleText_ = title;
-    if (editor != nullptr) editor->setName(TitleControlText(title));
+    if (editor != nullptr) editor->ShowTitle(TitleControlText(title));
   }
   SavePendingNames();
   TakeReferenceResult();
   TrackPresetModified();
+  editor = OpenEditorHooks();  // a dialog's answer may have closed it
   if (editor != nullptr) {
+    EditorTick tick;
+    tick.correct = ParamOn(kCorrect);
+    tick.freeze = ParamOn(kFreeze);
+    tick.bypassed = HostBypassed();
     BuildEditorSnapshot();
-    editor->repaint();
-    const std::string status = "Ombrix " JucePlugin_VersionString " \xC2\xB7 " + std::to_string(getLatencySamples()) + " samples latency";
-    if (status != statusText_) statusText_ = status;
+    editor->Tick(tick);
+    const std::string status =
+        "Ombrix " JucePlugin_VersionString " \xC2\xB7 " + std::to_string(getLatencySamples()) + " samples latency";
+    if (status != statusText_) {
+      statusText_ = status;
+      editor->ShowStatus(status);
+    }
   }
 }
 

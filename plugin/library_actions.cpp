@@ -44,11 +44,19 @@ void Ombrix::StartLearning() {
   snapshot_.InputAnalyser().SetFrameObserver(learner_.Observer());
 }
 
+void Ombrix::SelectFactoryTarget(const std::string& name) {
+  for (const TargetCurve& t : factoryTargets_) {
+    if (t.name != name) continue;
+    target_.Set(FactoryChoice(t));
+    return;
+  }
+}
+
 void Ombrix::CancelLearning() {
   if (!learning_) return;
   snapshot_.InputAnalyser().SetFrameObserver({});
   learning_ = false;
-  if (auto* editor = getActiveEditor()) editor->repaint();
+  RefreshEditor();
 }
 
 void Ombrix::FinishLearning() {

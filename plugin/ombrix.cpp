@@ -22,17 +22,6 @@ class IdleTimer final : public juce::Timer {
   Ombrix& owner_;
 };
 
-// A parameter editor until the plug-in's own editor exists; it tells the
-// processor when it opens and closes.
-class ParameterEditor final : public juce::GenericAudioProcessorEditor {
- public:
-  explicit ParameterEditor(Ombrix& owner) : juce::GenericAudioProcessorEditor(owner), owner_(owner) { owner_.OnUIOpen(); }
-  ~ParameterEditor() override { owner_.OnUIClose(); }
-
- private:
-  Ombrix& owner_;
-};
-
 }  // namespace
 
 class Ombrix::WorkerLink final : public dsp::CorrectionWorkerHost {
@@ -130,6 +119,5 @@ juce::AudioProcessorParameter* Ombrix::getBypassParameter() const {
   return params_[kBypass];
 }
 
-juce::AudioProcessorEditor* Ombrix::createEditor() { return new ParameterEditor(*this); }
 
 }  // namespace ombrix

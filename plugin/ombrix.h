@@ -15,6 +15,8 @@
 #include "core/correction_filter.h"
 #include "core/correction_settings.h"
 #include "core/parameter_table.h"
+#include "plugin/editor_hooks.h"
+#include "plugin/editor_size.h"
 #include "plugin/ombrix_parameter.h"
 #include "dsp/analysis_fifo.h"
 #include "dsp/correction_engine.h"
@@ -101,6 +103,7 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   bool StartReferenceAnalysis(const std::string& utf8Path);
   bool AnalysingReferenceFile() const { return referenceWorker_.Analysing(); }
   void SelectTarget(TargetChoice choice) { target_.Set(std::move(choice)); }
+  void SelectFactoryTarget(const std::string& name);
   void DeleteCurrentTarget();
 
   // Presets and the update check.
@@ -109,6 +112,20 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   bool UpdateChecksEnabled() const { return updateCheck_->IsEnabled(); }
   void ToggleUpdateChecks() { updateCheck_->SetEnabled(!updateCheck_->IsEnabled()); }
   const kestrune::updates::UpdateCheck& Updates() const { return *updateCheck_; }
+
+  // The editor's window. Sizes are the host's pixels (logical pixels times
+  // the screen scale), as the host and the size rules see them.
+  EditorHooks* OpenEditorHooks() const;
+  void RefreshEditor() const;
+  float ScreenScale() const { return screenScale_; }
+  // The draw scale a newly opened editor starts at.
+  float InitialDrawScale() const;
+  // A host-driven resize of the open editor to w x h: remembered as the size.
+  void RememberEditorSize(int w, int h, float screenScale);
+  // The editor size the last restored state or preset carried, logical.
+  std::optional<EditorSize> StateEditorSize() const { return stateEditorSize_; }
+  float WindowScale() const;
+  void SetWindowScale(float scale);
 
   // The open editor's dialogs; with no editor, questions answer No and
   // messages are dropped.
@@ -150,6 +167,7 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   void setIHostApplication(Steinberg::FUnknown* host) override { trackLink_.Bind(host); }
 
   const std::string& TitleText() const { return titleText_; }
+  RgbColour DawAccent() const;
   const std::string& StatusText() const { return statusText_; }
   int LastTrackColourKey() const { return lastTrackColourKey_; }
 
@@ -212,8 +230,9 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   std::atomic<int> resolution_{2};
   std::atomic<bool> loudnessView_{false};
   float screenScale_ = 1.0f;
-  int editorWidth_ = 640;  // logical size, without the screen's scale
-  int editorHeight_ = 400;
+  int editorWidth_ = kCanvasWidth;  // the host's pixels (logical times the screen scale)
+  int editorHeight_ = kCanvasHeight;
+  std::optional<EditorSize> stateEditorSize_;
   mutable std::mutex presetNameLock_;
   std::string presetName_;
   bool presetModified_ = false;

@@ -41,7 +41,7 @@ class Ombrix::PresetLink final : public PresetHost {
     for (auto* p : owner_.params_) p->endChangeGesture();
   }
   void RefreshEditorAfterLoad() override {
-    if (auto* editor = owner_.getActiveEditor()) editor->repaint();
+    owner_.RefreshEditor();
   }
   void SetPendingPresetSave(const std::string& name) override { owner_.pendingPresetName_ = name; }
   EditorDialogs Dialogs() const override { return owner_.Dialogs(); }

@@ -1,4 +1,6 @@
 // The saved state: what a host project or a preset stores, as one chunk.
+#include <cmath>
+
 #include "plugin/ombrix.h"
 #include "library/plugin_state.h"
 #include "library/factory_targets.h"
@@ -8,8 +10,14 @@ namespace ombrix {
 std::vector<std::uint8_t> Ombrix::SerializeState() const {
   PluginState s;
   s.colourScheme = ColourScheme();
-  s.editorWidth = editorWidth_;
-  s.editorHeight = editorHeight_;
+  // The logical size, without the screen's scale.
+  if (const EditorHooks* hooks = OpenEditorHooks()) {
+    s.editorWidth = static_cast<int>(kCanvasWidth * hooks->DrawScale());
+    s.editorHeight = static_cast<int>(kCanvasHeight * hooks->DrawScale());
+  } else {
+    s.editorWidth = static_cast<int>(std::lround(editorWidth_ / screenScale_));
+    s.editorHeight = static_cast<int>(std::lround(editorHeight_ / screenScale_));
+  }
   s.presetName = PresetName();
   s.presetModified = PresetShownModified();
   for (int i = 0; i < kNumParams; ++i) s.params[static_cast<std::size_t>(i)] = ParamValue(i);
@@ -33,9 +41,16 @@ int Ombrix::UnserializeState(const std::uint8_t* data, int size, int pos) {
       return;
     }
     SetColourScheme(s.colourScheme);
+    stateEditorSize_.reset();
     if (r.editorSize) {
-      editorWidth_ = r.editorSize->first;
-      editorHeight_ = r.editorSize->second;
+      stateEditorSize_ = EditorSize{r.editorSize->first, r.editorSize->second};
+      if (OpenEditorHooks() == nullptr && r.editorSize->first > 0 && r.editorSize->second > 0) {
+        int w = static_cast<int>(std::lround(r.editorSize->first * screenScale_));
+        int h = static_cast<int>(std::lround(r.editorSize->second * screenScale_));
+        ConstrainEditorResize(w, h, screenScale_);
+        editorWidth_ = w;
+        editorHeight_ = h;
+      }
     }
     // Every parameter is first set to its default, then to what was read;
     // each store also runs the change hook as a recall.

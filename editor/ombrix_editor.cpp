@@ -1,0 +1,144 @@
+#include "editor/ombrix_editor.h"
+
+#include <cmath>
+
+#include "OmbrixAssets.h"
+#include "editor/editor_layout.h"
+#include "plugin/editor_size.h"
+
+namespace tonal_panel {
+
+// The host may resize the window within the size rules; JUCE reads the
+// limits and the aspect ratio from here, and checkBounds applies the rules
+// themselves to resizes JUCE makes on its own.
+class OmbrixEditor::SizeRules final : public juce::ComponentBoundsConstrainer {
+ public:
+  explicit SizeRules(const OmbrixEditor& editor) : editor_(editor) { Update(); }
+
+  // Limits in logical pixels for the editor's current screen scale.
+  void Update() {
+    const float q = editor_.ScreenScale();
+    const float maxScale = q > 1.0f ? 1.0f : 1.0f / q;
+    setSizeLimits(static_cast<int>(std::ceil(480.0f / q)), static_cast<int>(std::ceil(300.0f / q)),
+                  static_cast<int>(1280.0f * maxScale), static_cast<int>(800.0f * maxScale));
+    setFixedAspectRatio(1.6);
+  }
+
+  void checkBounds(juce::Rectangle<int>& bounds, const juce::Rectangle<int>&, const juce::Rectangle<int>&, bool, bool,
+                   bool, bool) override {
+    const float q = editor_.ScreenScale();
+    int w = static_cast<int>(std::lround(bounds.getWidth() * q));
+    int h = static_cast<int>(std::lround(bounds.getHeight() * q));
+    ombrix::ConstrainEditorResize(w, h, q);
+    bounds.setSize(static_cast<int>(std::lround(w / q)), static_cast<int>(std::lround(h / q)));
+  }
+
+ private:
+  const OmbrixEditor& editor_;
+};
+
+OmbrixEditor::OmbrixEditor(juce::AudioProcessor& processor, ombrix::EditorCallables callables)
+    : juce::AudioProcessorEditor(processor), callables_(std::move(callables)) {
+  setOpaque(true);
+  addAndMakeVisible(canvas_);
+  canvas_.setBounds(0, 0, ombrix::kCanvasWidth, ombrix::kCanvasHeight);
+  textEntry_ = std::make_unique<TextEntry>(canvas_);
+  sizeRules_ = std::make_unique<SizeRules>(*this);
+  Rebuild();
+  setResizable(true, false);
+  setConstrainer(sizeRules_.get());
+  SetDrawScale(callables_.initialDrawScale ? callables_.initialDrawScale() : 1.0f);
+  setSize(static_cast<int>(std::lround(ombrix::kCanvasWidth * drawScale_)),
+          static_cast<int>(std::lround(ombrix::kCanvasHeight * drawScale_)));
+}
+
+OmbrixEditor::~OmbrixEditor() {
+  if (callables_.editorClosing) callables_.editorClosing();
+  textEntry_->Dismiss();
+  controls_.reset();
+  setLookAndFeel(nullptr);
+}
+
+float OmbrixEditor::ScreenScale() const {
+  const float q = juce::Component::getApproximateScaleFactorForComponent(const_cast<OmbrixEditor*>(this));
+  return q > 0.0f ? q : 1.0f;
+}
+
+void OmbrixEditor::SetDrawScale(float scale) {
+  drawScale_ = scale;
+  canvas_.setTransform(juce::AffineTransform::scale(scale));
+}
+
+void OmbrixEditor::ResizeToDrawScale(float scale) {
+  SetDrawScale(scale);
+  setSize(static_cast<int>(std::lround(ombrix::kCanvasWidth * scale)),
+          static_cast<int>(std::lround(ombrix::kCanvasHeight * scale)));
+}
+
+void OmbrixEditor::resized() {
+  // A resize by the host or by JUCE: the canvas follows the window.
+  const float q = ScreenScale();
+  int w = static_cast<int>(std::lround(getWidth() * q));
+  int h = static_cast<int>(std::lround(getHeight() * q));
+  ombrix::ConstrainEditorResize(w, h, q);
+  const float scale = ombrix::DrawScaleFor(w, h, q);
+  if (std::abs(scale - drawScale_) > 0.001f) SetDrawScale(scale);
+  if (callables_.rememberEditorSize) callables_.rememberEditorSize(w, h, q);
+}
+
+ombrix::EditorTick OmbrixEditor::TickNow() const {
+  ombrix::EditorTick tick;
+  const auto on = [this](int index) { return callables_.parameters.value(index) >= 0.5; };
+  tick.correct = on(ombrix::kCorrect);
+  tick.freeze = on(ombrix::kFreeze);
+  tick.bypassed = on(ombrix::kBypass);
+  return tick;
+}
+
+void OmbrixEditor::Rebuild() {
+  textEntry_->Dismiss();
+  controls_.reset();
+  const int theme = callables_.colourScheme ? callables_.colourScheme() : 0;
+  const ombrix::RgbColour daw = callables_.dawAccent ? callables_.dawAccent() : ombrix::kDawAccentFallback;
+  const Palette palette = MakePalette(ThemeAccent(theme, daw));
+  setLookAndFeel(nullptr);
+  lookAndFeel_ = std::make_unique<OmbrixLookAndFeel>(palette);
+  setLookAndFeel(lookAndFeel_.get());
+
+  LayoutContext context;
+  context.callables = &callables_;
+  context.palette = palette;
+  context.textEntry = textEntry_.get();
+  context.drawScale = [this] { return drawScale_; };
+  context.resizeToDrawScale = [this](float scale) { ResizeToDrawScale(scale); };
+  context.titleText = callables_.titleText ? callables_.titleText() : "OMBRIX";
+  context.tick = TickNow();
+  context.logoData = OmbrixAssets::ombrixlockup_svg;
+  context.logoSize = static_cast<std::size_t>(OmbrixAssets::ombrixlockup_svgSize);
+  controls_ = BuildLayout(canvas_, context);
+  canvas_.repaint();
+}
+
+void OmbrixEditor::ShowTitle(const std::string& text) {
+  if (controls_->title != nullptr) controls_->title->SetText(text);
+}
+
+void OmbrixEditor::ShowStatus(const std::string& text) {
+  if (controls_->status != nullptr) controls_->status->SetText(text);
+}
+
+void OmbrixEditor::Tick(const ombrix::EditorTick& tick) {
+  ApplyShades(*controls_, tick);
+  for (int tag : {kSpectrumTag, kLegendTag, kReadoutsTag, kLoudnessTag, kTargetChipTag})
+    if (juce::Component* c = controls_->Tagged(tag)) c->repaint();
+  for (ParameterFollower* follower : controls_->followers) follower->FollowParameter();
+  if (tick.correct && !tick.bypassed)
+    for (juce::Component* caption : controls_->liveCaptions) caption->repaint();
+}
+
+void OmbrixEditor::RefreshAll() {
+  for (ParameterFollower* follower : controls_->followers) follower->FollowParameter();
+  canvas_.repaint();
+}
+
+}  // namespace tonal_panel

@@ -1,0 +1,57 @@
+#pragma once
+// The editor window: one 640 x 400 canvas drawn at a scale, holding the
+// control tree the layout builds. The plug-in drives it through EditorHooks
+// from its idle tick; the controls reach the plug-in only through the
+// callables they were given. Everything here runs on the message thread.
+#include <memory>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "editor/editor_controls.h"
+#include "editor/look_and_feel.h"
+#include "editor/text_entry.h"
+#include "plugin/editor_callables.h"
+#include "plugin/editor_hooks.h"
+
+namespace tonal_panel {
+
+class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::EditorHooks {
+ public:
+  OmbrixEditor(juce::AudioProcessor& processor, ombrix::EditorCallables callables);
+  ~OmbrixEditor() override;
+
+  // ombrix::EditorHooks
+  float ScreenScale() const override;
+  float DrawScale() const override { return drawScale_; }
+  void ResizeToDrawScale(float scale) override;
+  void Rebuild() override;
+  void ShowTitle(const std::string& text) override;
+  void ShowStatus(const std::string& text) override;
+  void Tick(const ombrix::EditorTick& tick) override;
+  void RefreshAll() override;
+
+  // For tests and the screenshot tool.
+  juce::Component& Canvas() { return canvas_; }
+  const EditorControls& Controls() const { return *controls_; }
+  TextEntry& Entry() { return *textEntry_; }
+
+  // juce::Component
+  void resized() override;
+
+ private:
+  class SizeRules;
+  ombrix::EditorTick TickNow() const;
+  void SetDrawScale(float scale);
+
+  ombrix::EditorCallables callables_;
+  juce::SharedResourcePointer<EditorTypefaces> typefaces_;
+  std::unique_ptr<OmbrixLookAndFeel> lookAndFeel_;
+  juce::Component canvas_;
+  std::unique_ptr<TextEntry> textEntry_;
+  std::unique_ptr<SizeRules> sizeRules_;
+  std::unique_ptr<EditorControls> controls_;
+  float drawScale_ = 1.0f;
+  bool correctingShown_ = false;
+};
+
+}  // namespace tonal_panel
