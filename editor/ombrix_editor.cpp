@@ -75,6 +75,8 @@ void OmbrixEditor::ResizeToDrawScale(float scale) {
           static_cast<int>(std::lround(ombrix::kCanvasHeight * scale)));
 }
 
+void OmbrixEditor::paint(juce::Graphics& g) { g.fillAll(fixed_colours::WindowBackground()); }
+
 void OmbrixEditor::resized() {
   // A resize by the host or by JUCE: the canvas follows the window.
   const float q = ScreenScale();

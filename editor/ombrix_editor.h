@@ -36,6 +36,7 @@ class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::Edi
   TextEntry& Entry() { return *textEntry_; }
 
   // juce::Component
+  void paint(juce::Graphics& g) override;
   void resized() override;
 
  private:

@@ -145,7 +145,7 @@ void Ombrix::OnIdle() {
     BuildEditorSnapshot();
     editor->Tick(tick);
     const std::string status =
-        "Ombrix " JucePlugin_VersionString " \xC2\xB7 " + std::to_string(getLatencySamples()) + " samples latency";
+        "Ombrix " OMBRIX_VERSION " \xC2\xB7 " + std::to_string(getLatencySamples()) + " samples latency";
     if (status != statusText_) {
       statusText_ = status;
       editor->ShowStatus(status);

@@ -60,7 +60,7 @@ Ombrix::Ombrix()
   factoryTargets_ = LoadFactoryTargets();
   target_.Set(BalancedTarget());
   updateCheck_ = std::make_shared<kestrune::updates::UpdateCheck>(
-      kestrune::updates::MakeUpdateCheckConfig("ombrix", JucePlugin_VersionString));
+      kestrune::updates::MakeUpdateCheckConfig("ombrix", OMBRIX_VERSION));
   serviceWorker_ = std::make_unique<kestrune::updates::ServiceWorker>(updateCheck_);
   idleTimer_ = std::make_unique<IdleTimer>(*this);
   idleTimer_->startTimer(20);

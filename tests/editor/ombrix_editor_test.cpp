@@ -40,7 +40,7 @@ TEST_F(EditorTest, OpensAt640By400WithTitleAndStatus) {
   EXPECT_EQ(editor->getHeight(), 400);
   EXPECT_EQ(editor->Controls().title->Text(), "OMBRIX");
   plugin.OnIdle();
-  EXPECT_EQ(editor->Controls().status->Text(), "Ombrix " JucePlugin_VersionString " \xC2\xB7 0 samples latency");
+  EXPECT_EQ(editor->Controls().status->Text(), "Ombrix " OMBRIX_VERSION " \xC2\xB7 0 samples latency");
 }
 
 TEST_F(EditorTest, ShadesFollowTheParameters) {

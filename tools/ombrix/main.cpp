@@ -22,12 +22,13 @@ constexpr const char* kUsage =
     "  learn     %s\n"
     "  render    %s\n"
     "  demo      %s\n"
+    "  screenshot %s\n"
     "\n"
     "\"ombrix COMMAND --help\" describes a command. Exit status: 0 on success,\n"
     "1 on a failure (the reason is on stderr), 2 on a usage error.\n";
 
 void PrintUsage(std::FILE* out) {
-  std::fprintf(out, kUsage, kAnalyzeSummary, kLearnSummary, kRenderSummary, kDemoSummary);
+  std::fprintf(out, kUsage, kAnalyzeSummary, kLearnSummary, kRenderSummary, kDemoSummary, kScreenshotSummary);
 }
 
 struct Command {
@@ -41,6 +42,7 @@ constexpr Command kCommands[] = {
     {"learn", RunLearn, false},
     {"render", RunRender, true},
     {"demo", RunDemo, true},
+    {"screenshot", RunScreenshot, true},
 };
 
 int RunCommand(const Command& command, const std::vector<std::string>& arguments) {
