@@ -7,27 +7,8 @@
 #include <unistd.h>
 
 #include <juce_events/juce_events.h>
-// Last: Xlib defines macros (None, Bool, Status) that other headers must not see.
-#include <X11/Xlib.h>
 
-namespace {
-
-// A bare X server (Xvfb without a window manager) has never heard of the
-// window-manager atoms JUCE looks up without creating them, and JUCE then
-// sets window properties under atom 0, which the server refuses with a fatal
-// error. Any desktop has them; here this connection creates them and stays
-// open, so the server keeps them while the tests run.
-void InternWindowManagerAtoms() {
-  if (std::getenv("DISPLAY") == nullptr) return;
-  static Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return;
-  for (const char* name : {"WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
-                           "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_STATE"})
-    XInternAtom(display, name, False);
-  XSync(display, False);
-}
-
-}  // namespace
+#include "tools/display/bare_display.h"
 
 int main(int argc, char** argv) {
   // Plug-in instances keep files (update-check cache, presets) in the data
@@ -35,7 +16,7 @@ int main(int argc, char** argv) {
   const auto data = std::filesystem::temp_directory_path() / ("ombrix-test-data-" + std::to_string(::getpid()));
   std::filesystem::create_directories(data);
   ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-  InternWindowManagerAtoms();
+  ombrix::host::PrepareBareDisplay();
   juce::ScopedJuceInitialiser_GUI juce;
   testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();

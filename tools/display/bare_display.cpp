@@ -1,0 +1,20 @@
+#include "tools/display/bare_display.h"
+
+#include <cstdlib>
+#include <initializer_list>
+
+#include <X11/Xlib.h>
+
+namespace ombrix::host {
+
+void PrepareBareDisplay() {
+  if (std::getenv("DISPLAY") == nullptr) return;
+  static Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return;
+  for (const char* name : {"WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
+                           "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_STATE"})
+    XInternAtom(display, name, False);
+  XSync(display, False);
+}
+
+}  // namespace ombrix::host
