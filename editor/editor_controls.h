@@ -13,7 +13,14 @@
 #include "editor/parameter_follower.h"
 #include "editor/text_control.h"
 
+namespace kestrune::controls {
+class UpdatePillControl;
+class PresetBarControl;
+}  // namespace kestrune::controls
+
 namespace tonal_panel {
+
+class SettingsMenuControl;
 
 struct EditorControls {
   std::vector<std::unique_ptr<juce::Component>> owned;
@@ -26,6 +33,9 @@ struct EditorControls {
   std::vector<PanelControl*> bypassShades;
   std::vector<ParameterFollower*> followers;
   std::vector<juce::Component*> liveCaptions;  // repainted every tick while correcting
+  kestrune::controls::UpdatePillControl* updatePill = nullptr;
+  kestrune::controls::PresetBarControl* presetBar = nullptr;
+  SettingsMenuControl* settingsMenu = nullptr;
 
   juce::Component* Tagged(int tag) const {
     const auto it = byTag.find(tag);

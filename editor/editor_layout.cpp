@@ -1,8 +1,13 @@
 #include "editor/editor_layout.h"
 
+#include <cmath>
+
 #include "editor/corner_scale_control.h"
 #include "editor/logo_control.h"
+#include "editor/preset_bar_control.h"
+#include "editor/settings_menu_control.h"
 #include "editor/text_style.h"
+#include "editor/update_pill_control.h"
 
 namespace tonal_panel {
 namespace {
@@ -69,6 +74,15 @@ class Builder {
       case ControlId::Logo:
         AddLogo(entry);
         break;
+      case ControlId::SettingsMenu:
+        AddSettingsMenu(entry);
+        break;
+      case ControlId::UpdatePill:
+        AddUpdatePill(entry);
+        break;
+      case ControlId::PresetBar:
+        AddPresetBar(entry);
+        break;
       case ControlId::CornerScale:
         Attach(entry, std::make_unique<CornerScaleControl>(context_.drawScale, context_.resizeToDrawScale));
         break;
@@ -76,6 +90,56 @@ class Builder {
         break;
     }
     (void)palette;
+  }
+
+  void AddSettingsMenu(const LayoutEntry& entry) {
+    const ombrix::EditorCallables& c = *context_.callables;
+    SettingsMenuControl::Callables menu;
+    menu.windowScale = c.windowScale;
+    menu.setWindowScale = c.setWindowScale;
+    menu.theme = c.colourScheme;
+    menu.setTheme = c.setColourScheme;
+    menu.resolution = c.resolution;
+    menu.setResolution = c.setResolution;
+    menu.updateChecksEnabled = c.updateChecksEnabled;
+    menu.toggleUpdateChecks = c.toggleUpdateChecks;
+    controls_->settingsMenu = &Attach(entry, std::make_unique<SettingsMenuControl>(menu, OMBRIX_VERSION));
+  }
+
+  void AddUpdatePill(const LayoutEntry& entry) {
+    const ombrix::EditorCallables& c = *context_.callables;
+    kestrune::controls::UpdatePillControl::Callables pill;
+    pill.state = c.updateState;
+    pill.openPage = c.openUrl;
+    // The title stops 10 pixels before the pill while it shows.
+    pill.pillMoved = [controls = controls_.get()](juce::Rectangle<float> shown) {
+      const CanvasRect title = EntryOf(ControlId::Title).bounds;
+      const int right = shown.isEmpty() ? kTitleRightWithoutPill
+                                        : static_cast<int>(std::floor(shown.getX())) - kTitleGapBeforePill;
+      if (controls->title != nullptr)
+        controls->title->PlaceOnCanvas(juce::Rectangle<int>::leftTopRightBottom(title.left, title.top, right, title.bottom));
+      if (juce::Component* canvas = controls->title != nullptr ? controls->title->getParentComponent() : nullptr)
+        canvas->repaint();
+    };
+    controls_->updatePill = &Attach(entry, std::make_unique<kestrune::controls::UpdatePillControl>(pill));
+  }
+
+  void AddPresetBar(const LayoutEntry& entry) {
+    const ombrix::EditorCallables& c = *context_.callables;
+    kestrune::controls::PresetBarControl::Callables bar;
+    bar.listNames = c.presetNames;
+    bar.currentName = c.presetName;
+    bar.loadByName = c.loadPreset;
+    bar.saveByName = c.savePresetAs;
+    bar.deleteByName = c.deletePreset;
+    bar.isModified = c.presetModified;
+    bar.openSettingsMenu = [controls = controls_.get()](juce::Rectangle<float> area) {
+      if (controls->settingsMenu != nullptr && controls->presetBar != nullptr)
+        controls->settingsMenu->Open(*controls->presetBar, area);
+    };
+    controls_->presetBar = &Attach(
+        entry, std::make_unique<kestrune::controls::PresetBarControl>(kestrune::controls::PresetBarStyle{}, bar,
+                                                                      *context_.textEntry));
   }
 
   void AddLogo(const LayoutEntry& entry) {

@@ -4,6 +4,7 @@
 
 #include "OmbrixAssets.h"
 #include "editor/editor_layout.h"
+#include "editor/update_pill_control.h"
 #include "plugin/editor_size.h"
 
 namespace tonal_panel {
@@ -134,6 +135,7 @@ void OmbrixEditor::Tick(const ombrix::EditorTick& tick) {
   for (int tag : {kSpectrumTag, kLegendTag, kReadoutsTag, kLoudnessTag, kTargetChipTag})
     if (juce::Component* c = controls_->Tagged(tag)) c->repaint();
   for (ParameterFollower* follower : controls_->followers) follower->FollowParameter();
+  if (controls_->updatePill != nullptr) controls_->updatePill->Poll();
   if (tick.correct && !tick.bypassed)
     for (juce::Component* caption : controls_->liveCaptions) caption->repaint();
 }

@@ -90,6 +90,8 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   c.cancelLearning = [p] { p->CancelLearning(); };
   c.learnFromReferenceFile = [p](const std::string& path) { p->StartReferenceAnalysis(path); };
   c.updateChecksEnabled = [p] { return p->UpdateChecksEnabled(); };
+  c.updateState = [p] { return p->Updates().State(); };
+  c.openUrl = [](const std::string& address) { juce::URL(juce::String::fromUTF8(address.c_str())).launchInDefaultBrowser(); };
   c.toggleUpdateChecks = [p] {
     p->ToggleUpdateChecks();
     p->RefreshEditor();

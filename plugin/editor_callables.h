@@ -12,6 +12,7 @@
 #include "library/presets.h"
 #include "library/host_track_link.h"
 #include "library/target_curve.h"
+#include "library/update_check.h"
 
 namespace ombrix {
 
@@ -76,6 +77,8 @@ struct EditorCallables {
   std::function<void(const std::string&)> learnFromReferenceFile;  // the path the file chooser returned
   std::function<bool()> updateChecksEnabled;
   std::function<void()> toggleUpdateChecks;
+  std::function<kestrune::updates::UpdateState()> updateState;  // a consistent copy
+  std::function<void(const std::string& address)> openUrl;      // in the user's browser
 };
 
 // The extensions the reference-file chooser offers.
