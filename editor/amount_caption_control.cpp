@@ -8,7 +8,7 @@ namespace tonal_panel {
 
 std::string LiveValueText(bool correcting, double value, const std::string& unit) {
   if (!correcting) return {};
-  return " \xC2\xB7 " + kestrune::controls::FormatDb(value, true, false) + unit;
+  return " · " + kestrune::controls::FormatDb(value, true, false) + unit;
 }
 
 AmountCaptionControl::AmountCaptionControl(ombrix::ParameterCallables parameters, int index, std::string prefix,

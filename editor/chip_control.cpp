@@ -3,7 +3,7 @@
 namespace kestrune::controls {
 namespace {
 
-constexpr const char* kEllipsis = "\xE2\x80\xA6";
+constexpr const char* kEllipsis = "…";
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -48,7 +48,9 @@ void ChipControl::FollowParameter() {
   if (callables_.label && callables_.label() != label_) repaint();
 }
 
-tonal_panel::MenuModel ChipControl::Menu() const { return callables_.menu ? callables_.menu() : tonal_panel::MenuModel{}; }
+tonal_panel::MenuModel ChipControl::Menu() const {
+  return callables_.menu ? callables_.menu() : tonal_panel::MenuModel{};
+}
 
 void ChipControl::ChooseItem(int index) {
   if (index >= 0 && callables_.itemChosen) callables_.itemChosen(index);

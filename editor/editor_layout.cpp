@@ -162,8 +162,7 @@ class Builder {
   std::function<std::string()> LiveValueOf(const KnobColumn& column) const {
     if (column.live == KnobColumn::LiveValue::None) return {};
     const ombrix::EditorCallables& c = *context_.callables;
-    return [parameters = c.parameters, gains = c.appliedGains, tilt = c.tiltCaption, band = c.bandGainCaption,
-            column] {
+    return [parameters = c.parameters, gains = c.appliedGains, tilt = c.tiltCaption, band = c.bandGainCaption, column] {
       const bool correcting = ombrix::IsOn(parameters.value(ombrix::kCorrect));
       if (!correcting || !gains) return std::string();
       if (column.live == KnobColumn::LiveValue::Tilt) return LiveValueText(true, tilt(gains()), "/oct");

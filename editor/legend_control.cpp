@@ -34,9 +34,9 @@ void LegendControl::Draw(juce::Graphics& g) {
   for (std::size_t i = 0; i < lefts.size(); ++i) {
     const float x = lefts[i];
     DrawSwatch(g, static_cast<int>(i), x, cy);
-    DrawText(g, style_, kLabels[i],
-             juce::Rectangle<float>::leftTopRightBottom(x + 18.0f, b.getY(), x + 18.0f + widths_[i] + 2.0f,
-                                                        b.getBottom()));
+    DrawText(
+        g, style_, kLabels[i],
+        juce::Rectangle<float>::leftTopRightBottom(x + 18.0f, b.getY(), x + 18.0f + widths_[i] + 2.0f, b.getBottom()));
   }
 }
 

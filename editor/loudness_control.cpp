@@ -30,9 +30,9 @@ juce::String Caption(const ombrix::dsp::LoudnessReading& r) {
   const long s = static_cast<long>(std::min(seconds, 1e9));
   char text[64];
   if (s < 3600)
-    std::snprintf(text, sizeof text, "INTEGRATED \xC2\xB7 %ld:%02ld", s / 60, s % 60);
+    std::snprintf(text, sizeof text, "INTEGRATED · %ld:%02ld", s / 60, s % 60);
   else
-    std::snprintf(text, sizeof text, "INTEGRATED \xC2\xB7 %ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    std::snprintf(text, sizeof text, "INTEGRATED · %ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
   return Utf8(text);
 }
 
@@ -74,9 +74,7 @@ LoudnessControl::View LoudnessControl::ViewOf(const ombrix::dsp::LoudnessReading
   v.peak = r.integratedMode ? r.truePeakSinceReset : r.truePeakRecent;
   v.peakHigh = v.peak > kPeakWarning;
   v.peakValue = Utf8(FormatDb(v.peak, true, false));
-  v.peakCaption = Utf8(r.integratedMode ? "dBTP \xC2\xB7 since reset"
-                       : v.peakHigh     ? "dBTP \xC2\xB7 above \xE2\x88\x92" "1"
-                                        : "dBTP \xC2\xB7 last 3 s");
+  v.peakCaption = Utf8(r.integratedMode ? "dBTP · since reset" : v.peakHigh ? "dBTP · above −1" : "dBTP · last 3 s");
   return v;
 }
 

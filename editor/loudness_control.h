@@ -28,10 +28,10 @@ class LoudnessControl final : public CanvasControl {
 
   // What the panel shows for a reading, for tests and drawing alike.
   struct View {
-    double shown = 0.0;     // short-term or integrated
-    double tolerance = 2.0; // LU
+    double shown = 0.0;      // short-term or integrated
+    double tolerance = 2.0;  // LU
     bool silent = true;
-    bool off = false;       // beyond the tolerance
+    bool off = false;  // beyond the tolerance
     double peak = 0.0;
     bool peakHigh = false;  // above -1 dBTP
     juce::String caption, value, status, peakValue, peakCaption;

@@ -15,9 +15,9 @@ struct Preset {
   const char* text;
 };
 constexpr std::array<Preset, 3> kPresets{{
-    {-14.0, "\xE2\x88\x92" "14 LUFS \xC2\xB7 streaming"},
-    {-16.0, "\xE2\x88\x92" "16 LUFS"},
-    {-23.0, "\xE2\x88\x92" "23 LUFS \xC2\xB7 broadcast"},
+    {-14.0, "−14 LUFS · streaming"},
+    {-16.0, "−16 LUFS"},
+    {-23.0, "−23 LUFS · broadcast"},
 }};
 
 }  // namespace
@@ -42,7 +42,7 @@ ActionMenu BuildLoudnessTargetMenu(const ombrix::ParameterCallables& parameters,
     });
   }
   menu.AddSeparator();
-  menu.Add({"Type a value\xE2\x80\xA6"}, std::move(typeValue));
+  menu.Add({"Type a value…"}, std::move(typeValue));
   return menu;
 }
 

@@ -15,7 +15,7 @@ constexpr float kBarHalfWidth = 28.0f;
 constexpr std::uint8_t kHeldAlpha = 96;
 const char* const kUnits[2] = {" dB/oct", " dB"};
 const char* const kHeld = "HELD";
-const char* const kNoValue = "\xE2\x80\x93";  // en dash
+const char* const kNoValue = "–";  // en dash
 
 juce::Rectangle<float> Ltrb(float l, float t, float r, float b) {
   return juce::Rectangle<float>::leftTopRightBottom(l, t, r, b);

@@ -27,7 +27,7 @@ class ReadoutsControl final : public CanvasControl {
     bool out = false;   // beyond the tolerance
     bool held = false;  // a band the correction holds
     juce::Colour colour;
-    juce::String number;  // "–" when not valid
+    juce::String number;        // "–" when not valid
     float barHalfWidth = 0.0f;  // signed: negative to the left of the centre
   };
   Column ColumnOf(const ombrix::dsp::Readouts& r, int k) const;

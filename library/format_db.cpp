@@ -5,7 +5,7 @@
 
 namespace kestrune::controls {
 namespace {
-constexpr const char* kUnicodeMinus = "\xE2\x88\x92";
+constexpr const char* kUnicodeMinus = "−";
 }  // namespace
 
 std::string FormatDb(double value, bool plusSign, bool dropZeroDecimal, double floor) {

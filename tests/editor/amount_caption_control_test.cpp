@@ -1,8 +1,9 @@
 // Knob captions: the text they show (with the live value while correcting)
 // and typing a value into them.
+#include "editor/amount_caption_control.h"
+
 #include <gtest/gtest.h>
 
-#include "editor/amount_caption_control.h"
 #include "tests/editor/editor_fixtures.h"
 #include "tests/editor/entry_typing.h"
 
@@ -14,8 +15,8 @@ using tonal_panel::AmountCaptionControl;
 struct CaptionTest : testing::Test {
   CaptionTest() { canvas.setBounds(0, 0, 640, 400); }
   AmountCaptionControl& Make(int index, std::string prefix, std::function<std::string()> live = {}) {
-    caption = std::make_unique<AmountCaptionControl>(parameters.Callables(), index, std::move(prefix),
-                                                     std::move(live), entry, [this] { ++edited; });
+    caption = std::make_unique<AmountCaptionControl>(parameters.Callables(), index, std::move(prefix), std::move(live),
+                                                     entry, [this] { ++edited; });
     caption->PlaceOnCanvas({186, 344, 74, 14});
     canvas.addAndMakeVisible(*caption);
     return *caption;
@@ -41,10 +42,10 @@ TEST_F(CaptionTest, ShowsPrefixDisplayTextAndLiveValue) {
   EXPECT_EQ(Make(kCorrectSpeed, "Speed ").CaptionText(), "Speed 7.2 s");
   bool correcting = true;
   auto& low = Make(kCorrectLow, "", [&correcting] { return tonal_panel::LiveValueText(correcting, 1.23, " dB"); });
-  EXPECT_EQ(low.CaptionText(), juce::String::fromUTF8("50 % \xC2\xB7 +1.2 dB"));
+  EXPECT_EQ(low.CaptionText(), juce::String::fromUTF8("50 % · +1.2 dB"));
   correcting = false;
   EXPECT_EQ(low.CaptionText(), "50 %");
-  EXPECT_EQ(tonal_panel::LiveValueText(true, -0.66, "/oct"), " \xC2\xB7 \xE2\x88\x92" "0.7/oct");
+  EXPECT_EQ(tonal_panel::LiveValueText(true, -0.66, "/oct"), " · −0.7/oct");
 }
 
 TEST_F(CaptionTest, ClickOpensTheEntryOverTheCaptionWithTheDisplayText) {
@@ -66,11 +67,8 @@ TEST_F(CaptionTest, TypedValuesAreParsedClampedAndSentAsOneGesture) {
     double expected;
     bool sent;
   } cases[] = {
-      {"\xE2\x88\x92" "3,5", 0.0, true},  // Unicode minus, comma: -3.5, clamped to 0
-      {"72 %", 72.0, true},
-      {"250", 100.0, true},
-      {"abc", 50.0, false},
-      {"", 50.0, false},
+      {"−3,5", 0.0, true},  // Unicode minus, comma: -3.5, clamped to 0
+      {"72 %", 72.0, true}, {"250", 100.0, true}, {"abc", 50.0, false}, {"", 50.0, false},
   };
   for (const auto& c : cases) {
     parameters = FakeParameters();
@@ -97,9 +95,10 @@ TEST_F(CaptionTest, BrightensUnderTheMouse) {
     int brightest = 0;
     for (int y = 0; y < juce::roundToInt(14 * scale); ++y)
       for (int x = 0; x < juce::roundToInt(74 * scale); ++x)
-        brightest = std::max(brightest, static_cast<int>(image.getPixelAt(juce::roundToInt(186 * scale) + x,
-                                                                           juce::roundToInt(344 * scale) + y)
-                                                              .getRed()));
+        brightest = std::max(
+            brightest,
+            static_cast<int>(
+                image.getPixelAt(juce::roundToInt(186 * scale) + x, juce::roundToInt(344 * scale) + y).getRed()));
     return brightest;
   };
   for (float scale : {1.0f, 2.0f}) {

@@ -1,8 +1,9 @@
 // The chip: labels shortened to whole UTF-8 characters, its outline and
 // chevron, and the text entry it opens over itself.
+#include "editor/chip_control.h"
+
 #include <gtest/gtest.h>
 
-#include "editor/chip_control.h"
 #include "tests/editor/editor_fixtures.h"
 #include "tests/editor/entry_typing.h"
 
@@ -13,7 +14,7 @@ using kestrune::controls::ChipControl;
 using kestrune::controls::ShortenToFit;
 using tonal_panel::Argb;
 
-const char* const kEllipsis = "\xE2\x80\xA6";
+const char* const kEllipsis = "…";
 
 // Ten pixels a character, however many bytes it takes.
 float TenPerCharacter(const std::string& s) {
@@ -32,10 +33,10 @@ TEST(ShortenToFit, DropsWholeCharactersUntilTheEllipsisFits) {
   } cases[] = {
       {"Balanced", 80, "Balanced"},  // fits exactly
       {"Balanced", 79, std::string("Balanc") + kEllipsis},
-      {"Gr\xC3\xBC\xC3\x9F" "e", 40, std::string("Gr\xC3\xBC") + kEllipsis},  // two-byte characters
-      {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xA7", 30, std::string("\xE6\x97\xA5\xE6\x9C\xAC") + kEllipsis},
-      {"a\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E", 25, std::string("a") + kEllipsis},  // four-byte characters
-      {"abc", 5, kEllipsis},  // nothing fits
+      {"Grüße", 40, std::string("Grü") + kEllipsis},  // two-byte characters
+      {"日本語で", 30, std::string("日本") + kEllipsis},
+      {"a𝄞𝄞", 25, std::string("a") + kEllipsis},  // four-byte characters
+      {"abc", 5, kEllipsis},                      // nothing fits
       {"", 0, ""},
   };
   for (const auto& c : cases) {
@@ -46,7 +47,7 @@ TEST(ShortenToFit, DropsWholeCharactersUntilTheEllipsisFits) {
 }
 
 TEST(ShortenToFit, NeverSplitsACharacterAtAnyWidth) {
-  const std::string text = "K\xC3\xB6ln \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xB5 na\xC3\xAFve";
+  const std::string text = "Köln — 日本 🎵 naïve";
   for (float width = 0; width <= 200; width += 1) {
     const std::string shortened = ShortenToFit(text, width, TenPerCharacter);
     ASSERT_TRUE(IsValidUtf8(shortened)) << width;
@@ -81,7 +82,7 @@ struct ChipTest : testing::Test {
 };
 
 TEST_F(ChipTest, ALongLabelEndsInAnEllipsisInsideItsBox) {
-  auto& c = Make("A very long target name that will not fit \xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC");
+  auto& c = Make("A very long target name that will not fit äöüäöü");
   const std::string shown = c.ShownLabel();
   ASSERT_GE(shown.size(), 3u);
   EXPECT_EQ(shown.substr(shown.size() - 3), kEllipsis);
@@ -107,7 +108,7 @@ TEST_F(ChipTest, OutlineBrightensUnderTheMouseAndTheChevronIsDrawn) {
 }
 
 TEST_F(ChipTest, TextEntryOverTheChipGoesToTheHandler) {
-  auto& c = Make("\xE2\x88\x92" "14 LUFS");
+  auto& c = Make("−14 LUFS");
   c.OpenTextEntry("-14.0", tonal_panel::kCenter);
   ASSERT_TRUE(entry.IsOpen());
   EXPECT_EQ(entry.Field()->getBounds(), juce::Rectangle<int>(72, 81, 178, 22));

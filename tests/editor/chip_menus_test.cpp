@@ -85,26 +85,26 @@ TEST_F(ChipMenusTest, TargetMenuTicksTheCurrentTargetAndSelects) {
 
 TEST_F(ChipMenusTest, LoudnessMenuTicksTheTargetAndSetsItAsAGesture) {
   ChipControl& chip = Chip(tonal_panel::kLoudnessChipTag);
-  EXPECT_EQ(chip.ShownLabel(), "\xE2\x88\x92" "14 LUFS");
+  EXPECT_EQ(chip.ShownLabel(), "−14 LUFS");
   auto menu = chip.Menu();
   ASSERT_EQ(menu.size(), 5u);
-  ExpectItem(menu[0], "\xE2\x88\x92" "14 LUFS \xC2\xB7 streaming", true);
-  ExpectItem(menu[1], "\xE2\x88\x92" "16 LUFS", false);
-  ExpectItem(menu[2], "\xE2\x88\x92" "23 LUFS \xC2\xB7 broadcast", false);
+  ExpectItem(menu[0], "−14 LUFS · streaming", true);
+  ExpectItem(menu[1], "−16 LUFS", false);
+  ExpectItem(menu[2], "−23 LUFS · broadcast", false);
   EXPECT_TRUE(menu[3].separator);
-  ExpectItem(menu[4], "Type a value\xE2\x80\xA6", false);
+  ExpectItem(menu[4], "Type a value…", false);
 
   chip.ChooseItem(2);
   EXPECT_EQ(parameters[kLoudnessTarget], -23.0);
   EXPECT_TRUE(parameters.EditsAreGestures(kLoudnessTarget));
-  EXPECT_EQ(chip.ShownLabel(), "\xE2\x88\x92" "23 LUFS");
+  EXPECT_EQ(chip.ShownLabel(), "−23 LUFS");
   menu = chip.Menu();
   EXPECT_FALSE(menu[0].ticked);
   EXPECT_TRUE(menu[2].ticked);
 
   parameters[kLoudnessTarget] = -14.5;  // none of the three
   for (const MenuItem& item : chip.Menu()) EXPECT_FALSE(item.ticked) << item.text;
-  EXPECT_EQ(chip.ShownLabel(), "\xE2\x88\x92" "14.5 LUFS");
+  EXPECT_EQ(chip.ShownLabel(), "−14.5 LUFS");
 }
 
 TEST_F(ChipMenusTest, TypedLoudnessTargetsSnapToHalfDecibelsBelowZero) {
@@ -112,7 +112,7 @@ TEST_F(ChipMenusTest, TypedLoudnessTargetsSnapToHalfDecibelsBelowZero) {
     const char* typed;
     double expected;
   } cases[] = {
-      {"9", -9.0}, {"50", -36.0}, {"3", -6.0}, {"14.3", -14.5}, {"-17,2", -17.0}, {"\xE2\x88\x92" "20.25", -20.5},
+      {"9", -9.0}, {"50", -36.0}, {"3", -6.0}, {"14.3", -14.5}, {"-17,2", -17.0}, {"−20.25", -20.5},
   };
   ChipControl& chip = Chip(tonal_panel::kLoudnessChipTag);
   for (const auto& c : cases) {
@@ -141,7 +141,7 @@ TEST_F(ChipMenusTest, TheLoudnessChipFollowsTheHost) {
   EXPECT_NE(std::find(followers.begin(), followers.end(), &chip), followers.end());
   parameters[kLoudnessTarget] = -9.0;
   chip.FollowParameter();
-  EXPECT_EQ(chip.ShownLabel(), "\xE2\x88\x92" "9 LUFS");
+  EXPECT_EQ(chip.ShownLabel(), "−9 LUFS");
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ struct CorrectionLayoutTest : testing::Test {
 TEST_F(CorrectionLayoutTest, KnobRowColumnsSitAtTheirCentres) {
   const struct {
     int x, parameter;
-  } columns[] = {{66, kCorrectSpeed}, {149, kCorrectTilt}, {223, kCorrectLow},
+  } columns[] = {{66, kCorrectSpeed},  {149, kCorrectTilt},  {223, kCorrectLow},
                  {297, kCorrectLoMid}, {371, kCorrectHiMid}, {445, kCorrectHigh}};
   for (const auto& column : columns) {
     RingKnobControl* knob = At<RingKnobControl>(column.x, 326);
@@ -86,11 +86,11 @@ TEST(CorrectionLayout, CaptionsShowTheAppliedGainsWhileCorrecting) {
   };
   EXPECT_EQ(caption(223), "50 %") << "nothing live while Correct is off";
   parameters[kCorrect] = 1.0;
-  EXPECT_EQ(caption(149), "50 % \xC2\xB7 +0.8/oct");
-  EXPECT_EQ(caption(223), "50 % \xC2\xB7 +2.0 dB");
-  EXPECT_EQ(caption(297), "50 % \xC2\xB7 \xE2\x88\x92" "1.5 dB");
-  EXPECT_EQ(caption(371), "50 % \xC2\xB7 0.0 dB");
-  EXPECT_EQ(caption(445), "50 % \xC2\xB7 \xE2\x88\x92" "2.3 dB");
+  EXPECT_EQ(caption(149), "50 % · +0.8/oct");
+  EXPECT_EQ(caption(223), "50 % · +2.0 dB");
+  EXPECT_EQ(caption(297), "50 % · −1.5 dB");
+  EXPECT_EQ(caption(371), "50 % · 0.0 dB");
+  EXPECT_EQ(caption(445), "50 % · −2.3 dB");
   EXPECT_EQ(caption(66), "no live caption");
 }
 

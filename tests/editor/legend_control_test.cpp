@@ -1,8 +1,9 @@
 // The legend: right-aligned items, the two correction items only while
 // correcting, and the swatches drawn where the items start.
+#include "editor/legend_control.h"
+
 #include <gtest/gtest.h>
 
-#include "editor/legend_control.h"
 #include "tests/editor/editor_fixtures.h"
 
 namespace ombrix::test {

@@ -1,8 +1,9 @@
 // The loudness panel: what it shows for a reading (captions, colours against
 // the tolerance, status, true peak), checked pixels, and its clicks.
+#include "editor/loudness_control.h"
+
 #include <gtest/gtest.h>
 
-#include "editor/loudness_control.h"
 #include "plugin/ombrix.h"
 #include "tests/editor/editor_fixtures.h"
 
@@ -32,11 +33,8 @@ TEST(LoudnessView, IntegratedCaptionShowsTheDuration) {
     double seconds;
     const char* caption;
   } cases[] = {
-      {125.0, "INTEGRATED \xC2\xB7 2:05"},
-      {125.99, "INTEGRATED \xC2\xB7 2:05"},  // whole seconds, truncated
-      {3599.0, "INTEGRATED \xC2\xB7 59:59"},
-      {3725.0, "INTEGRATED \xC2\xB7 1:02:05"},
-      {0.0, "INTEGRATED \xC2\xB7 0:00"},
+      {125.0, "INTEGRATED · 2:05"},   {125.99, "INTEGRATED · 2:05"},  // whole seconds, truncated
+      {3599.0, "INTEGRATED · 59:59"}, {3725.0, "INTEGRATED · 1:02:05"}, {0.0, "INTEGRATED · 0:00"},
   };
   for (const auto& c : cases) {
     dsp::LoudnessReading r = Reading(-20, -20, true);
@@ -53,12 +51,12 @@ TEST(LoudnessView, ValueAndStatusAgainstTheTolerance) {
     const char* value;
     const char* status;
   } cases[] = {
-      {Reading(-12.1, -40, false), false, "\xE2\x88\x92" "12.1", "1.9 LU above target"},  // inside 2 LU
-      {Reading(-40, -12.1, true), true, "\xE2\x88\x92" "12.1", "1.9 LU above target"},    // outside 1 LU
-      {Reading(-16.5, -40, false), true, "\xE2\x88\x92" "16.5", "2.5 LU below target"},
-      {Reading(-13.96, -40, false), false, "\xE2\x88\x92" "14.0", "on target"},  // 0.04 LU
-      {Reading(-150, -12, false), false, "\xE2\x88\x92inf", "no signal"},
-      {Reading(-12, -150, true), false, "\xE2\x88\x92inf", "no signal"},
+      {Reading(-12.1, -40, false), false, "−12.1", "1.9 LU above target"},  // inside 2 LU
+      {Reading(-40, -12.1, true), true, "−12.1", "1.9 LU above target"},    // outside 1 LU
+      {Reading(-16.5, -40, false), true, "−16.5", "2.5 LU below target"},
+      {Reading(-13.96, -40, false), false, "−14.0", "on target"},  // 0.04 LU
+      {Reading(-150, -12, false), false, "−inf", "no signal"},
+      {Reading(-12, -150, true), false, "−inf", "no signal"},
   };
   for (const auto& c : cases) {
     const auto view = LoudnessControl::ViewOf(c.reading);
@@ -76,11 +74,9 @@ TEST(LoudnessView, TruePeakAboveMinusOneIsCoral) {
     const char* value;
     const char* caption;
   } cases[] = {
-      {false, -0.5, -3.0, true, "\xE2\x88\x92" "0.5", "dBTP \xC2\xB7 above \xE2\x88\x92" "1"},
-      {false, -1.0, 0.5, false, "\xE2\x88\x92" "1.0", "dBTP \xC2\xB7 last 3 s"},
-      {false, 0.3, -3.0, true, "+0.3", "dBTP \xC2\xB7 above \xE2\x88\x92" "1"},
-      {true, -6.0, -0.5, true, "\xE2\x88\x92" "0.5", "dBTP \xC2\xB7 since reset"},
-      {false, -150.0, -150.0, false, "\xE2\x88\x92inf", "dBTP \xC2\xB7 last 3 s"},
+      {false, -0.5, -3.0, true, "−0.5", "dBTP · above −1"},      {false, -1.0, 0.5, false, "−1.0", "dBTP · last 3 s"},
+      {false, 0.3, -3.0, true, "+0.3", "dBTP · above −1"},       {true, -6.0, -0.5, true, "−0.5", "dBTP · since reset"},
+      {false, -150.0, -150.0, false, "−inf", "dBTP · last 3 s"},
   };
   for (const auto& c : cases) {
     dsp::LoudnessReading r = Reading(-20, -20, c.integratedMode);
@@ -107,7 +103,8 @@ juce::Colour BrightestIn(const juce::Image& image, juce::Rectangle<float> canvas
 struct LoudnessPanelTest : testing::Test {
   juce::Image Render(const dsp::LoudnessReading& r, float scale) {
     reading = r;
-    auto control = std::make_unique<LoudnessControl>(kPalette, [this] { return reading; }, nullptr, nullptr);
+    auto control = std::make_unique<LoudnessControl>(
+        kPalette, [this] { return reading; }, nullptr, nullptr);
     control->PlaceOnCanvas({498, 82, 122, 272}, LoudnessControl::kPaintMargin);
     return RenderOnCanvas(*control, scale, kBackground);
   }
@@ -134,8 +131,8 @@ TEST_F(LoudnessPanelTest, SilenceHasNoLevelBarAndADimStatus) {
     const juce::Image image = Render(Reading(-150, -150, false), scale);
     EXPECT_TRUE(ColourNear(PixelAt(image, kL + 20, kT + 83, scale), kBackground.overlaidWith(kPalette.hairline)))
         << scale;
-    EXPECT_TRUE(ColourNear(BrightestIn(image, {kL, kT + 100, 122, 14}, scale),
-                           kBackground.overlaidWith(kPalette.textDim), 12))
+    EXPECT_TRUE(
+        ColourNear(BrightestIn(image, {kL, kT + 100, 122, 14}, scale), kBackground.overlaidWith(kPalette.textDim), 12))
         << scale;
   }
 }
@@ -164,7 +161,8 @@ TEST_F(LoudnessPanelTest, TruePeakFigureIsCoralAboveMinusOne) {
 }
 
 TEST_F(LoudnessPanelTest, HoverFillsTheReadout) {
-  auto control = std::make_unique<LoudnessControl>(kPalette, [] { return dsp::LoudnessReading{}; }, nullptr, nullptr);
+  auto control = std::make_unique<LoudnessControl>(
+      kPalette, [] { return dsp::LoudnessReading{}; }, nullptr, nullptr);
   control->PlaceOnCanvas({498, 82, 122, 272}, LoudnessControl::kPaintMargin);
   control->mouseEnter(MouseAt(*control, {559, 120}, 0, {}));
   for (float scale : {1.0f, 2.0f}) {
@@ -232,9 +230,9 @@ TEST_F(LoudnessClickTest, OnlyTheReadoutTakesTheMouse) {
     juce::Point<float> p;
     bool hit;
   } cases[] = {
-      {{498, 82}, true}, {{620, 200}, true}, {{559, 200}, true}, {{559, 201}, false},
-      {{559, 241}, false},  // the target chip's place
-      {{559, 305}, false},  // the true-peak figure
+      {{498, 82}, true},   {{620, 200}, true},  {{559, 200}, true},
+      {{559, 201}, false}, {{559, 241}, false},  // the target chip's place
+      {{559, 305}, false},                       // the true-peak figure
       {{497, 120}, false},
   };
   for (const auto& c : cases) {

@@ -1,8 +1,9 @@
 // The pill toggles: dot lighting (inverted for the bypass pill), labels, and
 // a click that toggles the parameter as one host gesture.
+#include "editor/pill_toggle_control.h"
+
 #include <gtest/gtest.h>
 
-#include "editor/pill_toggle_control.h"
 #include "tests/editor/editor_fixtures.h"
 
 namespace ombrix::test {
@@ -26,9 +27,9 @@ const Pill kBypassPill{kBypass, {534, 41, 86, 24}, "ACTIVE", "BYPASSED", true};
 
 struct PillTest : testing::Test {
   std::unique_ptr<tonal_panel::PillToggleControl> Make(const Pill& p) {
-    auto pill = std::make_unique<tonal_panel::PillToggleControl>(parameters.Callables(), p.index, p.offLabel, p.onLabel,
-                                                                 tonal_panel::text_styles::Pill(), 1.0f, kAccent,
-                                                                 p.inverted);
+    auto pill =
+        std::make_unique<tonal_panel::PillToggleControl>(parameters.Callables(), p.index, p.offLabel, p.onLabel,
+                                                         tonal_panel::text_styles::Pill(), 1.0f, kAccent, p.inverted);
     pill->PlaceOnCanvas(p.box);
     return pill;
   }
@@ -50,7 +51,7 @@ TEST_F(PillTest, DotIsLitInTheAccentWhileOnAndInvertedForBypass) {
   } cases[] = {
       {kCorrectPill, 1.0, true},
       {kCorrectPill, 0.0, false},
-      {kBypassPill, 0.0, true},  // "ACTIVE"
+      {kBypassPill, 0.0, true},   // "ACTIVE"
       {kBypassPill, 1.0, false},  // "BYPASSED" dims its dot
   };
   for (const auto& c : cases) {

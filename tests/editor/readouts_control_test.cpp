@@ -1,8 +1,9 @@
 // The five readouts: colours against the tolerances, the deviation bars, the
 // held bands and the invalid state, checked at chosen pixels.
+#include "editor/readouts_control.h"
+
 #include <gtest/gtest.h>
 
-#include "editor/readouts_control.h"
 #include "tests/editor/editor_fixtures.h"
 
 namespace ombrix::test {
@@ -69,7 +70,7 @@ TEST_F(ReadoutsTest, TiltWithinToleranceIsTextWithTheBarToTheLeft) {
   readouts.tilt = -0.4;
   for (float scale : {1.0f, 2.0f}) {
     Render(scale);
-    EXPECT_EQ(control->ColumnOf(readouts, 0).number, juce::String::fromUTF8("\xE2\x88\x92" "0.4"));
+    EXPECT_EQ(control->ColumnOf(readouts, 0).number, juce::String::fromUTF8("−0.4"));
     EXPECT_FALSE(control->ColumnOf(readouts, 0).out);
     EXPECT_TRUE(ColourNear(ValueInk(149, scale), kPalette.text, 8)) << scale;
     EXPECT_TRUE(ColourNear(At(149 - 5, kBarY, scale), kPalette.text)) << scale;  // 7.5 pixels long
@@ -121,7 +122,7 @@ TEST_F(ReadoutsTest, InvalidReadoutsShowADashAndEmptyTracks) {
     for (int k = 0; k < 5; ++k) {
       const float b = ReadoutsControl::kColumnCentres[static_cast<std::size_t>(k)];
       const auto column = control->ColumnOf(readouts, k);
-      EXPECT_EQ(column.number, juce::String::fromUTF8("\xE2\x80\x93"));
+      EXPECT_EQ(column.number, juce::String::fromUTF8("–"));
       EXPECT_FALSE(column.held) << "nothing is held without a measurement";
       EXPECT_TRUE(ColourNear(ValueInk(b, scale), kBackground.overlaidWith(kPalette.textDim), 8)) << k;
       EXPECT_TRUE(ColourNear(At(b - 10, kBarY, scale), kTrack)) << k;

@@ -2,10 +2,11 @@
 // host as whole gestures, a drag follows the gearing (four knob heights for
 // the whole range), host changes are followed silently, and the ring and
 // value arc are drawn where the value says.
+#include "editor/ring_knob_control.h"
+
 #include <gtest/gtest.h>
 
 #include "core/parameter_table.h"
-#include "editor/ring_knob_control.h"
 #include "tests/editor/editor_fixtures.h"
 
 namespace ombrix::test {
@@ -54,7 +55,8 @@ TEST_F(KnobTest, DragIsOneGestureAndFollowsTheGearing) {
       {kCorrectLow, 20.0, -12.8f, 30.0},
       // Exponential: the quarter is taken in the normalised range, and the
       // value snaps to the parameter's 0.1 s step.
-      {kCorrectSpeed, 15.0, -32.0f, std::round(FromNormalised(kCorrectSpeed, ToNormalised(kCorrectSpeed, 15.0) + 0.25) * 10) / 10},
+      {kCorrectSpeed, 15.0, -32.0f,
+       std::round(FromNormalised(kCorrectSpeed, ToNormalised(kCorrectSpeed, 15.0) + 0.25) * 10) / 10},
   };
   for (const auto& c : cases) {
     parameters = FakeParameters();
