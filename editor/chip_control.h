@@ -57,7 +57,6 @@ class ChipControl final : public tonal_panel::CanvasControl, public tonal_panel:
   void Draw(juce::Graphics& g) override;
 
  private:
-  bool hovered_ = false;
   juce::Rectangle<float> LabelBox() const;
 
   tonal_panel::TextStyle style_;
@@ -67,6 +66,7 @@ class ChipControl final : public tonal_panel::CanvasControl, public tonal_panel:
   std::string label_;      // as last read
   std::string shown_;      // label_ shortened to fit
   bool measured_ = false;  // shown_ belongs to label_
+  bool hovered_ = false;
 };
 
 }  // namespace kestrune::controls

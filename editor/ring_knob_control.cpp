@@ -38,6 +38,7 @@ RingKnobControl::RingKnobControl(ombrix::ParameterCallables parameters, int inde
   setDoubleClickReturnValue(true, ombrix::Param(index).defaultValue);
   setScrollWheelEnabled(true);
   setPopupMenuEnabled(false);
+  setRepaintsOnMouseActivity(true);  // the hover highlight
   if (parameters_.value) setValue(parameters_.value(index_), juce::dontSendNotification);
 
   onDragStart = [this] {
