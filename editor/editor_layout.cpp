@@ -1,11 +1,23 @@
 #include "editor/editor_layout.h"
 
 #include <cmath>
+#include <memory>
+#include <type_traits>
 
+#include "core/parameter_table.h"
+#include "editor/amount_caption_control.h"
+#include "editor/chip_control.h"
 #include "editor/corner_scale_control.h"
+#include "editor/legend_control.h"
 #include "editor/logo_control.h"
+#include "editor/loudness_control.h"
+#include "editor/loudness_target_menu.h"
+#include "editor/pill_toggle_control.h"
 #include "editor/preset_bar_control.h"
+#include "editor/readouts_control.h"
+#include "editor/ring_knob_control.h"
 #include "editor/settings_menu_control.h"
+#include "editor/target_menu.h"
 #include "editor/text_style.h"
 #include "editor/update_pill_control.h"
 
@@ -37,8 +49,23 @@ class Builder {
     return c;
   }
 
+  // A control placed by its own rectangle rather than a table entry (the
+  // knob row's knobs and captions).
+  template <typename Control>
+  Control& Own(const CanvasRect& bounds, std::unique_ptr<Control> control) {
+    Control& c = *control;
+    if constexpr (std::is_base_of_v<CanvasControl, Control>)
+      c.PlaceOnCanvas(ToRect(bounds));
+    else
+      c.setBounds(ToRect(bounds));
+    canvas_.addAndMakeVisible(c);
+    controls_->owned.push_back(std::move(control));
+    return c;
+  }
+
   void Add(const LayoutEntry& entry) {
     const Palette& palette = context_.palette;
+    const ombrix::EditorCallables& callables = *context_.callables;
     switch (entry.id) {
       case ControlId::Background:
         Attach(entry, std::make_unique<PanelControl>(fixed_colours::WindowBackground()));
@@ -48,6 +75,36 @@ class Builder {
         break;
       case ControlId::TargetLabel:
         Attach(entry, std::make_unique<TextControl>(text_styles::Label(), "TARGET"));
+        break;
+      case ControlId::TargetChip:
+        AddTargetChip(entry);
+        break;
+      case ControlId::Legend:
+        Attach(entry, std::make_unique<LegendControl>(palette.accent, callables.correcting));
+        break;
+      case ControlId::Readouts:
+        Attach(entry, std::make_unique<ReadoutsControl>(palette, callables.readouts));
+        break;
+      case ControlId::CorrectPill:
+        AddPill(entry, ombrix::kCorrect, "CORRECT", "CORRECT", false);
+        break;
+      case ControlId::FreezePill:
+        AddPill(entry, ombrix::kFreeze, "FREEZE", "FROZEN", false);
+        break;
+      case ControlId::BypassPill:
+        AddPill(entry, ombrix::kBypass, "ACTIVE", "BYPASSED", true);
+        break;
+      case ControlId::KnobRow:
+        for (const KnobColumn& column : kKnobColumns) AddKnobColumn(column);
+        break;
+      case ControlId::Loudness:
+        Attach(entry,
+               std::make_unique<LoudnessControl>(palette, callables.loudnessReading, callables.toggleLoudnessView,
+                                                 callables.toggleLoudnessViewAndResetMeters),
+               LoudnessControl::kPaintMargin);
+        break;
+      case ControlId::LoudnessChip:
+        AddLoudnessChip(entry);
         break;
       case ControlId::Divider:
         Attach(entry, std::make_unique<PanelControl>(fixed_colours::Divider()));
@@ -89,7 +146,84 @@ class Builder {
       default:
         break;
     }
-    (void)palette;
+  }
+
+  void AddPill(const LayoutEntry& entry, int parameter, const char* offLabel, const char* onLabel, bool inverted) {
+    controls_->followers.push_back(&Attach(
+        entry, std::make_unique<PillToggleControl>(context_.callables->parameters, parameter, offLabel, onLabel,
+                                                   text_styles::Pill(), 1.0f, context_.palette.accent, inverted)));
+  }
+
+  void AddKnobColumn(const KnobColumn& column) {
+    const ombrix::EditorCallables& callables = *context_.callables;
+    KnobStyle style;
+    style.pointer = context_.palette.text;
+    style.accent = context_.palette.accent;
+    style.track = fixed_colours::KnobTrack();
+    RingKnobControl& knob = Own(KnobBounds(column.centreX),
+                                std::make_unique<RingKnobControl>(callables.parameters, column.parameter, style));
+    auto& caption = Own(CaptionBounds(column.centreX),
+                        std::make_unique<AmountCaptionControl>(
+                            callables.parameters, column.parameter, std::string(column.captionPrefix),
+                            LiveValueOf(column), *context_.textEntry, [&knob] { knob.FollowParameter(); }));
+    controls_->followers.push_back(&knob);
+    controls_->followers.push_back(&caption);
+    if (column.live != KnobColumn::LiveValue::None) controls_->liveCaptions.push_back(&caption);
+  }
+
+  // The live value after a caption's amount: empty while "Correct" is off.
+  std::function<std::string()> LiveValueOf(const KnobColumn& column) const {
+    if (column.live == KnobColumn::LiveValue::None) return {};
+    const ombrix::EditorCallables& c = *context_.callables;
+    return [parameters = c.parameters, gains = c.appliedGains, tilt = c.tiltCaption, band = c.bandGainCaption, column] {
+      const bool correcting = ombrix::IsOn(parameters.value(ombrix::kCorrect));
+      if (!correcting || !gains) return std::string();
+      if (column.live == KnobColumn::LiveValue::Tilt) return LiveValueText(true, tilt(gains()), "/oct");
+      return LiveValueText(true, band(gains(), static_cast<std::size_t>(column.band)), " dB");
+    };
+  }
+
+  void AddTargetChip(const LayoutEntry& entry) {
+    const ombrix::EditorCallables& callables = *context_.callables;
+    auto menu = std::make_shared<ActionMenu>();
+    kestrune::controls::ChipCallables chip;
+    chip.label = [callables] { return TargetChipLabel(callables); };
+    chip.menu = [menu, callables] {
+      *menu = BuildTargetMenu(callables);
+      return menu->model;
+    };
+    chip.itemChosen = [menu](int index) { menu->Run(index); };
+    chip.textEntered = callables.saveTargetAs;
+    Attach(entry, std::make_unique<kestrune::controls::ChipControl>(text_styles::Chip(), context_.palette,
+                                                                    *context_.textEntry, std::move(chip)));
+  }
+
+  void AddLoudnessChip(const LayoutEntry& entry) {
+    const ombrix::ParameterCallables parameters = context_.callables->parameters;
+    juce::Component* canvas = &canvas_;
+    auto menu = std::make_shared<ActionMenu>();
+    // The menu's "Type a value…" opens the entry over the chip, which exists
+    // by the time anyone can click it.
+    auto self = std::make_shared<kestrune::controls::ChipControl*>(nullptr);
+    kestrune::controls::ChipCallables chip;
+    chip.label = [parameters] { return LoudnessTargetLabel(parameters.value(ombrix::kLoudnessTarget)); };
+    chip.menu = [menu, parameters, self, canvas] {
+      const auto typeValue = [parameters, self] {
+        if (*self != nullptr)
+          (*self)->OpenTextEntry(LoudnessTargetEntryText(parameters.value(ombrix::kLoudnessTarget)), kCenter);
+      };
+      *menu = BuildLoudnessTargetMenu(parameters, typeValue, [canvas] { canvas->repaint(); });
+      return menu->model;
+    };
+    chip.itemChosen = [menu](int index) { menu->Run(index); };
+    chip.textEntered = [fromText = context_.callables->loudnessTargetFromText, canvas](const std::string& text) {
+      if (fromText) fromText(text);
+      canvas->repaint();
+    };
+    auto& control = Attach(entry, std::make_unique<kestrune::controls::ChipControl>(
+                                      text_styles::Chip(), context_.palette, *context_.textEntry, std::move(chip)));
+    *self = &control;
+    controls_->followers.push_back(&control);
   }
 
   void AddSettingsMenu(const LayoutEntry& entry) {

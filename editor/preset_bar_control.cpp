@@ -21,7 +21,14 @@ std::string TrimSpacesAndTabs(const std::string& text) {
 }  // namespace
 
 PresetBarControl::PresetBarControl(PresetBarStyle style, Callables callables, tonal_panel::TextEntry& textEntry)
-    : style_(std::move(style)), callables_(std::move(callables)), textEntry_(textEntry) {}
+    : style_(std::move(style)), callables_(std::move(callables)), textEntry_(textEntry) {
+  // A bar without a library behind it shows "no preset" and does nothing.
+  if (!callables_.listNames) callables_.listNames = [] { return std::vector<std::string>(); };
+  if (!callables_.currentName) callables_.currentName = [] { return std::string(); };
+  if (!callables_.loadByName) callables_.loadByName = [](const std::string&) {};
+  if (!callables_.saveByName) callables_.saveByName = [](const std::string&) {};
+  if (!callables_.deleteByName) callables_.deleteByName = [](const std::string&) {};
+}
 
 void PresetBarControl::resized() {
   CanvasControl::resized();
@@ -203,7 +210,7 @@ std::string PresetBarControl::ShownName() {
   const float star = modified ? MeasureText("*") : 0.0f;
   const float width = ZoneRect(kNameBox).reduced(e_, 0.0f).getWidth() - star;
   if (name != shortenedFor_ || std::abs(width - shortenedWidth_) >= 0.5f) {
-    shortened_ = tonal_panel::ShortenToWidth(name, width, [this](const std::string& t) { return MeasureText(t); });
+    shortened_ = ShortenToFit(name, width, [this](const std::string& t) { return MeasureText(t); });
     shortenedFor_ = name;
     shortenedWidth_ = width;
   }

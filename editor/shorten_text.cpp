@@ -1,29 +1,26 @@
 #include "editor/shorten_text.h"
 
-namespace tonal_panel {
+namespace kestrune::controls {
 namespace {
 
 constexpr const char* kEllipsis = "\xE2\x80\xA6";
 
-// The length of the text without its last UTF-8 character.
-std::size_t WithoutLastCharacter(const std::string& text, std::size_t length) {
-  if (length == 0) return 0;
-  std::size_t n = length - 1;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 }  // namespace
 
-std::string ShortenToWidth(const std::string& utf8, float width, const std::function<float(const std::string&)>& measure) {
-  if (measure(utf8) <= width) return utf8;
-  std::size_t length = utf8.size();
-  while (length > 0) {
-    length = WithoutLastCharacter(utf8, length);
-    std::string candidate = utf8.substr(0, length) + kEllipsis;
-    if (measure(candidate) <= width) return candidate;
+std::string ShortenToFit(const std::string& text, float width,
+                         const std::function<float(const std::string&)>& measure) {
+  if (measure(text) <= width) return text;
+  std::string kept = text;
+  while (!kept.empty()) {
+    // Drop one whole character: its continuation bytes and its lead byte.
+    std::size_t end = kept.size() - 1;
+    while (end > 0 && IsContinuationByte(kept[end])) --end;
+    kept.resize(end);
+    if (measure(kept + kEllipsis) <= width) break;
   }
-  return kEllipsis;
+  return kept + kEllipsis;
 }
 
-}  // namespace tonal_panel
+}  // namespace kestrune::controls

@@ -1,11 +1,12 @@
 #pragma once
-// Shortens a UTF-8 text to a width: whole characters are removed from its
-// end and "…" appended until it fits; "…" alone when nothing fits.
+// Shortens a UTF-8 label to a width: the text itself if it fits, else the
+// longest run of its whole characters from the start that fits followed by
+// "…" ("…" alone when none does). measure gives the drawn width of a text.
 #include <functional>
 #include <string>
 
-namespace tonal_panel {
+namespace kestrune::controls {
 
-std::string ShortenToWidth(const std::string& utf8, float width, const std::function<float(const std::string&)>& measure);
+std::string ShortenToFit(const std::string& text, float width, const std::function<float(const std::string&)>& measure);
 
-}  // namespace tonal_panel
+}  // namespace kestrune::controls

@@ -13,6 +13,7 @@ void UpdatePillControl::resized() {
 }
 
 void UpdatePillControl::Poll() {
+  if (!callables_.state) return;
   const std::int64_t count = callables_.state().changeCount;
   if (count == lastChangeCount_) return;
   lastChangeCount_ = count;
@@ -21,7 +22,7 @@ void UpdatePillControl::Poll() {
 }
 
 void UpdatePillControl::Refresh() {
-  const updates::UpdateState state = callables_.state();
+  const updates::UpdateState state = callables_.state ? callables_.state() : updates::UpdateState{};
   text_.clear();
   address_.clear();
   juce::Rectangle<float> pill;

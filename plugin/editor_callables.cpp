@@ -24,6 +24,8 @@ ParameterCallables MakeParameterCallables(Ombrix& plugin) {
   return c;
 }
 
+}  // namespace
+
 void SetLoudnessTargetFromText(const ParameterCallables& parameters, const std::string& text) {
   const auto typed = kestrune::controls::ParseTypedNumber(text, -1000.0, 1000.0, false);
   if (!typed) return;
@@ -31,8 +33,6 @@ void SetLoudnessTargetFromText(const ParameterCallables& parameters, const std::
   const double value = std::clamp(std::round(-2.0 * std::abs(*typed)) / 2.0, -36.0, -6.0);
   SetAsGesture(parameters, kLoudnessTarget, value);
 }
-
-}  // namespace
 
 void SetAsGesture(const ParameterCallables& parameters, int index, double value) {
   parameters.beginGesture(index);

@@ -30,6 +30,11 @@ struct ParameterCallables {
 // One whole edit: begin, set, end.
 void SetAsGesture(const ParameterCallables& parameters, int index, double value);
 
+// A loudness target typed as text: the number's magnitude as LUFS below zero
+// (a typed 14 means -14), snapped to 0.5 LU and limited to -36..-6, set as one
+// gesture. Text without a number changes nothing.
+void SetLoudnessTargetFromText(const ParameterCallables& parameters, const std::string& text);
+
 // The current target as the target chip and menu show it.
 struct TargetSummary {
   TargetKind kind = TargetKind::Balanced;
