@@ -186,16 +186,23 @@ class Builder {
   void AddTargetChip(const LayoutEntry& entry) {
     const ombrix::EditorCallables& callables = *context_.callables;
     auto menu = std::make_shared<ActionMenu>();
+    // The save item opens the entry over the chip, which exists once attached.
+    auto chipControl = std::make_shared<kestrune::controls::ChipControl*>(nullptr);
+    TargetMenuHooks hooks;
+    hooks.openSaveEntry = [chipControl](const std::string& suggestion) {
+      if (*chipControl != nullptr) (*chipControl)->OpenTextEntry(suggestion, kNear);
+    };
+    hooks.chooseReferenceFile = context_.chooseReferenceFile;
     kestrune::controls::ChipCallables chip;
     chip.label = [callables] { return TargetChipLabel(callables); };
-    chip.menu = [menu, callables] {
-      *menu = BuildTargetMenu(callables);
+    chip.menu = [menu, callables, hooks] {
+      *menu = BuildTargetMenu(callables, hooks);
       return menu->model;
     };
     chip.itemChosen = [menu](int index) { menu->Run(index); };
     chip.textEntered = callables.saveTargetAs;
-    Attach(entry, std::make_unique<kestrune::controls::ChipControl>(text_styles::Chip(), context_.palette,
-                                                                    *context_.textEntry, std::move(chip)));
+    *chipControl = &Attach(entry, std::make_unique<kestrune::controls::ChipControl>(
+                                      text_styles::Chip(), context_.palette, *context_.textEntry, std::move(chip)));
   }
 
   void AddLoudnessChip(const LayoutEntry& entry) {

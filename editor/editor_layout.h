@@ -22,6 +22,9 @@ struct LayoutContext {
   std::function<void(float)> resizeToDrawScale;
   std::string titleText;
   ombrix::EditorTick tick;  // for the shades' first state
+  // The reference-file dialog: the continuation gets the chosen path, or an
+  // empty one when it was cancelled.
+  std::function<void(std::function<void(const std::string&)>)> chooseReferenceFile;
   const void* logoData = nullptr;  // the SVG document; the wordmark shows when it cannot be read
   std::size_t logoSize = 0;
 };

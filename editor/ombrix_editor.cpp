@@ -4,6 +4,7 @@
 
 #include "OmbrixAssets.h"
 #include "editor/editor_layout.h"
+#include "editor/target_menu.h"
 #include "editor/update_pill_control.h"
 #include "plugin/editor_size.h"
 
@@ -44,6 +45,7 @@ OmbrixEditor::OmbrixEditor(juce::AudioProcessor& processor, ombrix::EditorCallab
   addAndMakeVisible(canvas_);
   canvas_.setBounds(0, 0, ombrix::kCanvasWidth, ombrix::kCanvasHeight);
   textEntry_ = std::make_unique<TextEntry>(canvas_);
+  dialogs_ = std::make_unique<DialogBoxes>(canvas_);
   sizeRules_ = std::make_unique<SizeRules>(*this);
   Rebuild();
   setResizable(true, false);
@@ -55,6 +57,8 @@ OmbrixEditor::OmbrixEditor(juce::AudioProcessor& processor, ombrix::EditorCallab
 
 OmbrixEditor::~OmbrixEditor() {
   if (callables_.editorClosing) callables_.editorClosing();
+  fileChooser_.reset();
+  dialogs_.reset();
   textEntry_->Dismiss();
   controls_.reset();
   setLookAndFeel(nullptr);
@@ -116,10 +120,35 @@ void OmbrixEditor::Rebuild() {
   context.resizeToDrawScale = [this](float scale) { ResizeToDrawScale(scale); };
   context.titleText = callables_.titleText ? callables_.titleText() : "OMBRIX";
   context.tick = TickNow();
+  context.chooseReferenceFile = [this](std::function<void(const std::string&)> chosen) {
+    ChooseReferenceFile(std::move(chosen));
+  };
   context.logoData = OmbrixAssets::ombrixlockup_svg;
   context.logoSize = static_cast<std::size_t>(OmbrixAssets::ombrixlockup_svgSize);
   controls_ = BuildLayout(canvas_, context);
+  for (juce::AlertWindow* box : dialogs_->OpenBoxes()) box->toFront(true);  // open questions stay on top
   canvas_.repaint();
+}
+
+void OmbrixEditor::AskYesNo(const std::string& caption, const std::string& question,
+                            std::function<void(bool yes)> answered) {
+  dialogs_->Ask(caption, question, std::move(answered));
+}
+
+void OmbrixEditor::ShowMessage(const std::string& caption, const std::string& text) { dialogs_->Show(caption, text); }
+
+void OmbrixEditor::ChooseReferenceFile(std::function<void(const std::string& path)> chosen) {
+  if (fileChoiceForTesting_) {
+    fileChoiceForTesting_(std::move(chosen));
+    return;
+  }
+  fileChooser_ = std::make_unique<juce::FileChooser>("Learn from reference file", juce::File(),
+                                                     juce::String(ReferenceFilePatterns()));
+  fileChooser_->launchAsync(juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
+                            [chosen = std::move(chosen)](const juce::FileChooser& chooser) {
+                              const juce::File file = chooser.getResult();
+                              chosen(file == juce::File() ? std::string() : file.getFullPathName().toStdString());
+                            });
 }
 
 void OmbrixEditor::ShowTitle(const std::string& text) {

@@ -7,6 +7,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "editor/dialog_boxes.h"
 #include "editor/editor_controls.h"
 #include "editor/look_and_feel.h"
 #include "editor/text_entry.h"
@@ -29,11 +30,17 @@ class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::Edi
   void ShowStatus(const std::string& text) override;
   void Tick(const ombrix::EditorTick& tick) override;
   void RefreshAll() override;
+  void AskYesNo(const std::string& caption, const std::string& question, std::function<void(bool yes)> answered) override;
+  void ShowMessage(const std::string& caption, const std::string& text) override;
 
   // For tests and the screenshot tool.
   juce::Component& Canvas() { return canvas_; }
   const EditorControls& Controls() const { return *controls_; }
   TextEntry& Entry() { return *textEntry_; }
+  DialogBoxes& Dialogs() { return *dialogs_; }
+  // Replaces the reference-file dialog (tests script the user's choice).
+  using FileChoice = std::function<void(std::function<void(const std::string& path)>)>;
+  void SetFileChoiceForTesting(FileChoice choose) { fileChoiceForTesting_ = std::move(choose); }
 
   // juce::Component
   void paint(juce::Graphics& g) override;
@@ -42,6 +49,7 @@ class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::Edi
  private:
   class SizeRules;
   ombrix::EditorTick TickNow() const;
+  void ChooseReferenceFile(std::function<void(const std::string& path)> chosen);
   void SetDrawScale(float scale);
 
   ombrix::EditorCallables callables_;
@@ -49,6 +57,9 @@ class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::Edi
   std::unique_ptr<OmbrixLookAndFeel> lookAndFeel_;
   juce::Component canvas_;
   std::unique_ptr<TextEntry> textEntry_;
+  std::unique_ptr<DialogBoxes> dialogs_;
+  std::unique_ptr<juce::FileChooser> fileChooser_;
+  FileChoice fileChoiceForTesting_;
   std::unique_ptr<SizeRules> sizeRules_;
   std::unique_ptr<EditorControls> controls_;
   float drawScale_ = 1.0f;

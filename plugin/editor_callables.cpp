@@ -4,6 +4,7 @@
 
 #include "library/factory_targets.h"
 #include "library/host_track_link.h"
+#include "library/target_library.h"
 #include "plugin/ombrix.h"
 #include "library/typed_number.h"
 
@@ -46,7 +47,7 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   c.parameters = MakeParameterCallables(plugin);
   c.currentTarget = [p] {
     const TargetChoice choice = p->Target().Get();
-    return TargetSummary{choice.kind, choice.name};
+    return TargetSummary{choice.kind, choice.name, choice.source};
   };
   c.factoryTargetNames = [p] {
     std::vector<std::string> names;
@@ -55,6 +56,12 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   };
   c.selectBalancedTarget = [p] { p->SelectTarget(BalancedTarget()); };
   c.selectFactoryTarget = [p](const std::string& name) { p->SelectFactoryTarget(name); };
+  c.userTargets = [] { return ListUserTargets(); };
+  c.selectUserTarget = [p](const TargetCurve& target) { p->SelectTarget(UserChoice(target)); };
+  c.deleteCurrentTarget = [p] { p->DeleteCurrentTarget(); };
+  c.learning = [p] { return p->Learning(); };
+  c.learnedSeconds = [p] { return p->LearnedSeconds(); };
+  c.analysingReferenceFile = [p] { return p->AnalysingReferenceFile(); };
   c.appliedGains = [p]() -> const CorrectionGains& { return p->Snapshot().AppliedGains(); };
   c.titleText = [p] { return TitleControlText(p->TitleText()); };
   c.windowScale = [p] { return p->WindowScale(); };

@@ -39,6 +39,7 @@ void SetLoudnessTargetFromText(const ParameterCallables& parameters, const std::
 struct TargetSummary {
   TargetKind kind = TargetKind::Balanced;
   std::string name;
+  std::string source;  // the reference file it was learned from, or empty
 };
 
 struct EditorCallables {
@@ -47,6 +48,12 @@ struct EditorCallables {
   std::function<std::vector<std::string>()> factoryTargetNames;
   std::function<void()> selectBalancedTarget;
   std::function<void(const std::string& name)> selectFactoryTarget;
+  std::function<std::vector<TargetCurve>()> userTargets;  // the library as it stands, sorted by name
+  std::function<void(const TargetCurve& target)> selectUserTarget;
+  std::function<void()> deleteCurrentTarget;  // asks first
+  std::function<bool()> learning;
+  std::function<double()> learnedSeconds;
+  std::function<bool()> analysingReferenceFile;
   std::function<const CorrectionGains&()> appliedGains;  // as the audio path uses them
   std::function<std::string()> titleText;                  // what the title shows now
   std::function<float()> windowScale;

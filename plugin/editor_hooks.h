@@ -2,6 +2,7 @@
 // What the plug-in asks of its open editor. The editor implements this; the
 // plug-in finds it through the active editor, so the plug-in never depends on
 // the editor's classes. All calls come on the message thread.
+#include <functional>
 #include <string>
 
 namespace ombrix {
@@ -34,6 +35,14 @@ class EditorHooks {
   // Redraws every control, for changes the tick does not follow (a preset
   // loaded, learning started or stopped, frozen values captured).
   virtual void RefreshAll() = 0;
+
+  // A Yes/No question in the editor's window. The answer comes later, on the
+  // message thread: answered(true) only on Yes, answered(false) on No or when
+  // the editor closes first.
+  virtual void AskYesNo(const std::string& caption, const std::string& question,
+                        std::function<void(bool yes)> answered) = 0;
+  // A message with an OK button.
+  virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
 };
 
 }  // namespace ombrix

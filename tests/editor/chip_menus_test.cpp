@@ -24,8 +24,8 @@ struct ChipMenusTest : testing::Test {
     };
     callables.currentTarget = [this] { return current; };
     callables.factoryTargetNames = [] { return std::vector<std::string>{"Acoustic", "Hip-Hop", "Rock"}; };
-    callables.selectBalancedTarget = [this] { current = {TargetKind::Balanced, "Balanced"}; };
-    callables.selectFactoryTarget = [this](const std::string& name) { current = {TargetKind::Factory, name}; };
+    callables.selectBalancedTarget = [this] { current = {TargetKind::Balanced, "Balanced", ""}; };
+    callables.selectFactoryTarget = [this](const std::string& name) { current = {TargetKind::Factory, name, ""}; };
     tonal_panel::LayoutContext context;
     context.callables = &callables;
     context.textEntry = &entry;
@@ -46,7 +46,7 @@ struct ChipMenusTest : testing::Test {
 
   EditorFontsHeld fonts;
   FakeParameters parameters;
-  TargetSummary current{TargetKind::Balanced, "Balanced"};
+  TargetSummary current{TargetKind::Balanced, "Balanced", ""};
   EditorCallables callables;
   juce::Component canvas;
   tonal_panel::TextEntry entry{canvas};
@@ -57,11 +57,12 @@ TEST_F(ChipMenusTest, TargetMenuTicksTheCurrentTargetAndSelects) {
   ChipControl& chip = Chip(tonal_panel::kTargetChipTag);
   EXPECT_EQ(chip.ShownLabel(), "Balanced");
   auto menu = chip.Menu();
-  ASSERT_EQ(menu.size(), 4u);
+  ASSERT_GE(menu.size(), 5u);
   ExpectItem(menu[0], "Balanced (pink noise)", true);
   ExpectItem(menu[1], "Acoustic", false);
   ExpectItem(menu[2], "Hip-Hop", false);
   ExpectItem(menu[3], "Rock", false);
+  EXPECT_TRUE(menu[4].separator);
 
   chip.ChooseItem(2);
   EXPECT_EQ(current.kind, TargetKind::Factory);
@@ -73,13 +74,13 @@ TEST_F(ChipMenusTest, TargetMenuTicksTheCurrentTargetAndSelects) {
   EXPECT_FALSE(menu[1].ticked);
 
   // A user target of the same name as a factory one ticks nothing.
-  current = {TargetKind::User, "Rock"};
+  current = {TargetKind::User, "Rock", ""};
   for (const MenuItem& item : chip.Menu()) EXPECT_FALSE(item.ticked) << item.text;
 
   chip.ChooseItem(0);
   EXPECT_EQ(current.kind, TargetKind::Balanced);
   chip.ChooseItem(-1);  // dismissed
-  chip.ChooseItem(9);   // out of range
+  chip.ChooseItem(99);  // out of range
   EXPECT_EQ(current.kind, TargetKind::Balanced);
 }
 
