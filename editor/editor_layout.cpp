@@ -1,7 +1,9 @@
 #include "editor/editor_layout.h"
 
+#include "core/parameter_table.h"
 #include "editor/corner_scale_control.h"
 #include "editor/logo_control.h"
+#include "editor/spectrum_control.h"
 #include "editor/text_style.h"
 
 namespace tonal_panel {
@@ -44,6 +46,15 @@ class Builder {
       case ControlId::TargetLabel:
         Attach(entry, std::make_unique<TextControl>(text_styles::Label(), "TARGET"));
         break;
+      case ControlId::Spectrum: {
+        const std::array<int, 3> crossovers{ombrix::kLowCrossover, ombrix::kMidCrossover, ombrix::kHighCrossover};
+        const ombrix::EditorCallables& callables = *context_.callables;
+        auto spectrum =
+            std::make_unique<SpectrumControl>(crossovers, palette, text_styles::Small(), callables.spectrumSnapshot,
+                                              callables.parameters, *context_.textEntry);
+        controls_->followers.push_back(&Attach(entry, std::move(spectrum)));
+        break;
+      }
       case ControlId::Divider:
         Attach(entry, std::make_unique<PanelControl>(fixed_colours::Divider()));
         break;
