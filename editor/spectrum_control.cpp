@@ -432,8 +432,8 @@ void SpectrumControl::mouseDrag(const juce::MouseEvent& e) {
   if (drag_ > 0) hz = std::max(hz, 2.0 * Crossover(drag_ - 1));
   if (drag_ < 2) hz = std::min(hz, 0.5 * Crossover(drag_ + 1));
   const int param = params_[static_cast<std::size_t>(drag_)];
-  const ombrix::ParamSpec& spec = ombrix::Param(param);
-  hz = std::clamp(hz, spec.minValue, spec.maxValue);
+  const ombrix::ParamSpec& limits = ombrix::Param(param);
+  hz = std::clamp(hz, limits.minValue, limits.maxValue);
   if (hz == Crossover(drag_)) return;
   parameters_.setDuringGesture(param, hz);
   repaint();
@@ -458,8 +458,8 @@ void SpectrumControl::mouseDoubleClick(const juce::MouseEvent& e) {
   const juce::Rectangle<float> entryBox(left, box.getY() + kLabelTop, kEntryWidth, kEntryHeight);
   textEntry_.Open(entryBox, labelStyle_, kEntryLength, shown, [this, param, shown](const std::string& typed) {
     if (typed == shown) return;  // left as it was shown: keep the exact value
-    const ombrix::ParamSpec& spec = ombrix::Param(param);
-    const auto hz = kestrune::controls::ParseTypedNumber(typed, spec.minValue, spec.maxValue, true);
+    const ombrix::ParamSpec& limits = ombrix::Param(param);
+    const auto hz = kestrune::controls::ParseTypedNumber(typed, limits.minValue, limits.maxValue, true);
     if (!hz) return;
     ombrix::SetAsGesture(parameters_, param, *hz);
     repaint();
