@@ -134,10 +134,11 @@ SpectrumControl::SpectrumControl(std::array<int, 3> crossoverParams, const Palet
   };
   pillZero_ = pill("0 dB");
   pillFrozen_ = pill("FROZEN");
-  // Room for the longest paths (the tolerance band goes there and back), so
-  // a paint only refills them.
-  fill_.preallocateSpace(3 * (4 * static_cast<int>(kGridPoints) + 8));
-  line_.preallocateSpace(3 * (static_cast<int>(kGridPoints) + 2));
+  // Room for the busiest fills (a closed quadrilateral, 13 path values, on
+  // both sides of every segment; about as many dash pieces) and lines, so a
+  // paint only refills them.
+  fill_.preallocateSpace(2 * 13 * static_cast<int>(kGridPoints));
+  line_.preallocateSpace(3 * static_cast<int>(kGridPoints));
   lines_.ensureStorageAllocated(32);
 }
 
