@@ -17,6 +17,7 @@
 #include "editor/readouts_control.h"
 #include "editor/ring_knob_control.h"
 #include "editor/settings_menu_control.h"
+#include "editor/spectrum_control.h"
 #include "editor/target_menu.h"
 #include "editor/text_style.h"
 #include "editor/update_pill_control.h"
@@ -106,6 +107,14 @@ class Builder {
       case ControlId::LoudnessChip:
         AddLoudnessChip(entry);
         break;
+      case ControlId::Spectrum: {
+        const std::array<int, 3> crossovers{ombrix::kLowCrossover, ombrix::kMidCrossover, ombrix::kHighCrossover};
+        auto spectrum =
+            std::make_unique<SpectrumControl>(crossovers, palette, text_styles::Small(), callables.spectrumSnapshot,
+                                              callables.parameters, *context_.textEntry);
+        controls_->followers.push_back(&Attach(entry, std::move(spectrum)));
+        break;
+      }
       case ControlId::Divider:
         Attach(entry, std::make_unique<PanelControl>(fixed_colours::Divider()));
         break;

@@ -161,7 +161,8 @@ void OmbrixEditor::ShowStatus(const std::string& text) {
 
 void OmbrixEditor::Tick(const ombrix::EditorTick& tick) {
   ApplyShades(*controls_, tick);
-  for (int tag : {kSpectrumTag, kLegendTag, kReadoutsTag, kLoudnessTag, kTargetChipTag})
+  // The spectrum display repaints itself when its view changed (it follows).
+  for (int tag : {kLegendTag, kReadoutsTag, kLoudnessTag, kTargetChipTag})
     if (juce::Component* c = controls_->Tagged(tag)) c->repaint();
   for (ParameterFollower* follower : controls_->followers) follower->FollowParameter();
   if (controls_->updatePill != nullptr) controls_->updatePill->Poll();
