@@ -184,8 +184,12 @@ std::vector<std::filesystem::path> ListFilesWithExtension(const std::filesystem:
 }
 
 std::optional<std::string> ReadSmallFile(const std::filesystem::path& path) {
+  return ReadFileUpTo(path, kSmallFileLimit);
+}
+
+std::optional<std::string> ReadFileUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
   if (!path.is_absolute()) return std::nullopt;
-  return platform::ReadWholeFileUpTo(path, kSmallFileLimit);
+  return platform::ReadWholeFileUpTo(path, maxBytes);
 }
 
 bool WriteDocumentAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error) {

@@ -66,6 +66,9 @@ std::vector<std::filesystem::path> ListFilesWithExtension(const std::filesystem:
 // The file's bytes as they are, or nothing when it cannot be opened or holds
 // more than kSmallFileLimit bytes.
 std::optional<std::string> ReadSmallFile(const std::filesystem::path& path);
+// The same with another limit, for the one file that may be larger (the
+// update cache).
+std::optional<std::string> ReadFileUpTo(const std::filesystem::path& path, std::size_t maxBytes);
 
 // Writes a target or preset: creates the missing folders, creates a new
 // temporary file of this write's own beside P (P + ".partial-" + six random
