@@ -1,7 +1,7 @@
 #include "library/file_helpers.h"
 
-#include <string>
 #include <random>
+#include <string>
 #include <system_error>
 
 #include "library/platform_files.h"
