@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <numbers>
 
 #include "dsp/fft_simd.h"
+#include "dsp/loudness_meter.h"
 
 namespace ombrix::dsp {
 
@@ -107,7 +109,44 @@ OMBRIX_TARGET_AVX void WindowAvx(const float* __restrict ring, const float* __re
 }
 #endif
 
+// The power gain of the K-weighting at each grid point (the filters as
+// designed for 48 kHz, the rate their standard coefficients are given for),
+// divided by what a band power holds per unit of mean square: a band power
+// is the sum of the Hann-windowed bins' |X|^2 over a sixth of an octave, and
+// a bin holds sum(w^2) = 3N/8 times half the channel's power per bin width
+// (the other half lies in the mirrored bin), so a band of width B holds
+// N sum(w^2) / 2 times the power in it. The bands are B wide but lie only a
+// point's spacing S apart, so each frequency is counted B/S times.
+const GridCurve kKWeightedPowerPerBandPower = [] {
+  const auto gain = [](const LoudnessMeter::Biquad& f, double w) {
+    const std::complex<double> z1 = std::polar(1.0, -w);
+    const std::complex<double> z2 = z1 * z1;
+    return std::norm((f.b0 + f.b1 * z1 + f.b2 * z2) / (1.0 + f.a1 * z1 + f.a2 * z2));
+  };
+  constexpr double kRate = 48000.0;
+  const LoudnessMeter::Biquad shelf = LoudnessMeter::DesignPreFilter(kRate);
+  const LoudnessMeter::Biquad highPass = LoudnessMeter::DesignHighPass(kRate);
+  const double n = static_cast<double>(SpectrumAnalysis::kFftSize);
+  const double windowPower = 3.0 * n / 8.0;
+  const double bandWidth = std::pow(2.0, 1.0 / 12.0) - std::pow(2.0, -1.0 / 12.0);  // times the frequency
+  const double step = std::pow(1000.0, 1.0 / static_cast<double>(kGridPoints - 1));
+  const double spacing = std::sqrt(step) - 1.0 / std::sqrt(step);  // times the frequency
+  GridCurve table{};
+  for (std::size_t i = 0; i < kGridPoints; ++i) {
+    const double w = 2.0 * std::numbers::pi * GridFrequency(i) / kRate;
+    table[i] = gain(shelf, w) * gain(highPass, w) / (n * windowPower / 2.0 * bandWidth / spacing);
+  }
+  return table;
+}();
+
 }  // namespace
+
+double SpectrumAnalysis::KWeightedMeanSquare(const GridCurve& bandPowers) {
+  double sum = 0.0;
+  for (std::size_t i = 0; i < kGridPoints; ++i) sum += bandPowers[i] * kKWeightedPowerPerBandPower[i];
+  // Band powers sum both channels; the mean square is their mean.
+  return sum / 2.0;
+}
 
 struct SpectrumAnalysis::Buffers {
   alignas(64) float ring[2][kFftSize];  // left, right: the most recent samples

@@ -41,6 +41,14 @@ class SpectrumAnalysis {
   // Frames whose mean square is at most this are silence.
   static constexpr double kSilenceMeanSquare = 1e-10;
 
+  // The K-weighted mean square (the mean over both channels, like a frame's
+  // mean square) that a frame's band powers stand for: each point's power
+  // weighted by the power gain of the K-weighting of ITU-R BS.1770 at its
+  // frequency, scaled back from the transform's units and the bands'
+  // threefold overlap to the signal's. Power outside the grid (below 18 Hz,
+  // which the K-weighting removes anyway, and above 21 kHz) is not counted.
+  static double KWeightedMeanSquare(const GridCurve& bandPowers);
+
   SpectrumAnalysis();
   ~SpectrumAnalysis();
   SpectrumAnalysis(const SpectrumAnalysis&) = delete;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "dsp/grid_curves.h"
 
@@ -34,6 +35,8 @@ constexpr double kLevelScale = 2.0;
 constexpr double kMinSlopePoints = 4.0;
 constexpr double kMinSlopeDenominator = 1e-9;
 constexpr double kDefaultSpeedSeconds = 15.0;
+constexpr int kMinTiltBands = 2;
+constexpr double kTrustedWeight = 0.5;
 constexpr double kTargetLimitDb = 300.0;
 
 double Clamp01(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0; }
@@ -76,6 +79,20 @@ double RobustMean(const BandValues& values, const std::array<bool, kBandCount>& 
   return mean;
 }
 
+// Whether enough trusted bands carry a tilt. A tilt taken from one band is
+// only that band's inner slope, and the band offsets, which are referred to
+// 1 kHz, would carry it across octaves where nothing supports it: a band
+// lying 25 dB above the others takes all the weight, and a step inside it
+// (a target that stops at an encoder's cut-off) became a tilt of tens of dB
+// per octave with offsets of hundreds of dB in the bands far from it.
+bool TiltIsCarried(const std::array<bool, kBandCount>& hasSlope, const BandValues& weight) {
+  int carriers = 0;
+  for (std::size_t b = 0; b < kBandCount; ++b) {
+    if (hasSlope[b] && weight[b] > kTrustedWeight) ++carriers;
+  }
+  return carriers >= kMinTiltBands;
+}
+
 }  // namespace
 
 BandValues BandActivity(const BandValues& levels, const BandValues& heldLevels) {
@@ -96,6 +113,8 @@ BandValues BandActivity(const SpectrumAnalysis& analysis) {
 DeviationFit FitDeviation(const ValidFlags& valid, const GridCurve& deviation, const Crossovers& crossovers,
                           const BandValues& weightIn) {
   std::array<BandSums, kBandCount> sums{};
+  double lowest = std::numeric_limits<double>::infinity();
+  double highest = -std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < kGridPoints; ++i) {
     const double f = kGrid.hz[i];
     const double y = deviation[i];
@@ -112,6 +131,8 @@ DeviationFit FitDeviation(const ValidFlags& valid, const GridCurve& deviation, c
     s.m += 1.0;
     s.levelX += x;
     s.levelY += y;
+    lowest = std::min(lowest, y);
+    highest = std::max(highest, y);
   }
 
   BandValues slope{};
@@ -146,7 +167,8 @@ DeviationFit FitDeviation(const ValidFlags& valid, const GridCurve& deviation, c
   DeviationFit fit;
   BandValues weight = initialWeight;
   for (int pass = 0; pass < kFitPasses; ++pass) {
-    const double tilt = RobustMean(slope, hasSlope, weight, kSlopeScale);
+    fit.tiltValid = TiltIsCarried(hasSlope, weight);
+    const double tilt = fit.tiltValid ? RobustMean(slope, hasSlope, weight, kSlopeScale) : 0.0;
     BandValues residual{};
     for (std::size_t b = 0; b < kBandCount; ++b) {
       if (hasLevel[b]) residual[b] = (sums[b].levelY - sums[b].levelX * tilt) / sums[b].m;
@@ -159,6 +181,21 @@ DeviationFit FitDeviation(const ValidFlags& valid, const GridCurve& deviation, c
     }
   }
   fit.weight = weight;
+
+  // A band offset beyond the range of the deviation by more than that range
+  // again is made up by the tilt, not found in the data: such a fit is not
+  // reported as numbers.
+  const double range = highest - lowest;
+  const double limit = 2.0 * range + 1e-9 * (1.0 + range);
+  fit.valid = std::any_of(hasLevel.begin(), hasLevel.end(), [](bool has) { return has; }) && std::isfinite(range);
+  for (std::size_t b = 0; b < kBandCount; ++b) {
+    if (hasLevel[b] && !(std::abs(fit.band[b]) <= limit)) fit.valid = false;
+  }
+  if (!fit.valid) {
+    fit.tilt = 0.0;
+    fit.band = {};
+    fit.tiltValid = false;
+  }
   return fit;
 }
 
@@ -169,6 +206,7 @@ Readouts ComputeReadouts(const SpectrumAnalysis& analysis, const GridCurve& targ
   GridCurve deviation = LevelMatch(analysis, analysis.TenSecondAverage(), target);
   for (std::size_t i = 0; i < kGridPoints; ++i) deviation[i] -= target[i];
   const DeviationFit fit = FitDeviation(analysis.Valid(), deviation, crossovers, weightIn);
+  if (!fit.valid) return readouts;
   readouts.tilt = fit.tilt;
   readouts.band = fit.band;
   readouts.weight = fit.weight;
@@ -245,6 +283,8 @@ void CorrectionEngine::FitTargetGains(double hopSeconds) {
   const Crossovers crossovers =
       SanitizeCrossovers(settings_.lowCrossover, settings_.midCrossover, settings_.highCrossover);
   const DeviationFit fit = FitDeviation(analysis_.Valid(), deviation, crossovers, activity);
+  // Nothing sound to correct towards: the gains glide on towards their last targets.
+  if (!fit.valid) return;
 
   BandValues weighted{};
   int trustedBands = 0;
@@ -253,11 +293,11 @@ void CorrectionEngine::FitTargetGains(double hopSeconds) {
     // A band's weight may fall at once but rises by at most 1 per second.
     bandSlewWeights_[b] = std::min(bandSlewWeights_[b] + hopSeconds, fit.weight[b]);
     weighted[b] = fit.band[b] * fit.weight[b];
-    if (fit.weight[b] > 0.5) ++trustedBands;
-    if (bandSlewWeights_[b] > 0.5) ++settledBands;
+    if (fit.weight[b] > kTrustedWeight) ++trustedBands;
+    if (bandSlewWeights_[b] > kTrustedWeight) ++settledBands;
   }
-  // A tilt needs at least two bands to lean on.
-  tiltValid_ = trustedBands >= 2 && settledBands >= 2;
+  // A tilt needs at least two bands to lean on, in the fit and in the glide.
+  tiltValid_ = fit.tiltValid && trustedBands >= kMinTiltBands && settledBands >= kMinTiltBands;
   const double tilt = tiltValid_ ? fit.tilt : 0.0;
 
   // The opposite of the weighted deviation: cut where the spectrum is above the target.

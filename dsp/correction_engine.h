@@ -18,6 +18,11 @@ struct DeviationFit {
   double tilt = 0.0;
   BandValues band{};
   BandValues weight{};
+  // At least two trusted bands carried the tilt; otherwise it is 0.
+  bool tiltValid = false;
+  // The fit stayed within the range of its data; otherwise tilt and bands
+  // are 0 and mean nothing (as when there were no points at all).
+  bool valid = false;
 };
 
 // What the editor shows of the deviation from the target.
@@ -36,13 +41,16 @@ BandValues BandActivity(const SpectrumAnalysis& analysis);
 // Robust tilt-and-band fit of a deviation curve (dB on the grid) over the
 // valid points, by the given (sanitised) crossovers. Points whose deviation is
 // not finite are left out. weightIn caps each band's weight (non-finite: 0).
-// A band without points has offset 0 and weight 0.
+// A band without points has offset 0 and weight 0. The tilt is fitted only
+// while at least two bands with a slope have a weight above 0.5; a fit whose
+// band offsets leave the range of the deviation (by more than that range
+// again) is not valid.
 DeviationFit FitDeviation(const ValidFlags& valid, const GridCurve& deviation, const Crossovers& crossovers,
                           const BandValues& weightIn);
 
 // The fit of the analysis's 10-second average, level matched to the target,
-// against the target. Not valid (zeros, weights 1) before the first frame or
-// after a second of silence.
+// against the target. Not valid (zeros, weights 1) before the first frame,
+// after a second of silence, or when the fit is not valid.
 Readouts ComputeReadouts(const SpectrumAnalysis& analysis, const GridCurve& target, const Crossovers& crossovers,
                          const BandValues& weightIn);
 

@@ -5,6 +5,7 @@
 namespace ombrix {
 
 void CurrentTarget::Set(TargetChoice choice) {
+  KeepTargetValuesInRange(choice.curve, choice.spread);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     std::swap(choice_, choice);

@@ -17,8 +17,9 @@ class CurrentTarget {
   CurrentTarget(const CurrentTarget&) = delete;
   CurrentTarget& operator=(const CurrentTarget&) = delete;
 
-  // Replaces kind, name, source, curve and spread together. The old record is
-  // released after the lock is given up.
+  // Replaces kind, name, source, curve and spread together, with the values
+  // kept in range (KeepTargetValuesInRange) whatever their origin. The old
+  // record is released after the lock is given up.
   void Set(TargetChoice choice);
 
   // A copy of the whole record.

@@ -1,7 +1,7 @@
 #include "library/file_helpers.h"
 
-#include <cstdint>
 #include <random>
+#include <string>
 #include <system_error>
 
 #include "library/platform_files.h"
@@ -60,15 +60,80 @@ void CreateParentFolders(const std::filesystem::path& path) {
   std::filesystem::create_directories(path.parent_path(), ignored);
 }
 
-// Writes bytes to temporary and moves it onto path; on any failure the
-// temporary file is removed and path is left as it was.
-bool WriteThroughTemporary(const std::filesystem::path& temporary, const std::filesystem::path& path,
-                           std::string_view bytes) {
-  if (!platform::WriteWholeFileDurably(temporary, bytes) || !platform::ReplaceFileAtomically(temporary, path)) {
-    RemoveQuietly(temporary);
-    return false;
+bool IsLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+// Whether a file name is one of the temporary names the writers below use
+// (or older versions used): NAME.partial, NAME.partial-XXXXXX, NAME.tmp-XXXXXX.
+bool IsTemporaryFileName(std::string_view name) {
+  if (name.ends_with(kDocumentTemporaryMarker)) return true;
+  std::size_t suffix = name.size();
+  while (suffix > 0 && IsLetterOrDigit(name[suffix - 1])) --suffix;
+  if (suffix == name.size()) return false;
+  const std::string_view head = name.substr(0, suffix);
+  return head.ends_with(std::string(kDocumentTemporaryMarker) + "-") ||
+         head.ends_with(std::string(kServiceTemporaryMarker) + "-");
+}
+
+// Removes temporary files that a crashed or killed writer left in the folder
+// once they are older than kStaleTemporaryAge: no write takes that long, so
+// no writer still needs them. Links and folders are left alone. Errors are
+// ignored: the sweep only tidies up.
+void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder, error);
+  const auto now = std::filesystem::file_time_type::clock::now();
+  for (const std::filesystem::directory_iterator end; !error && it != end; it.increment(error)) {
+    if (!IsTemporaryFileName(PathToUtf8(it->path().filename()))) continue;
+    std::error_code entryError;
+    if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
+    const auto modified = it->last_write_time(entryError);
+    if (!entryError && now - modified > kStaleTemporaryAge) RemoveQuietly(it->path());
   }
-  return true;
+}
+
+// Six random letters or digits: 62^6 names, so two writers practically never
+// draw the same one, and one that does simply draws again.
+std::string RandomTemporarySuffix(std::random_device& source) {
+  static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kAlphabet[pick(source)];
+  return suffix;
+}
+
+// Writes bytes to a temporary file of this writer's own, path + marker + "-"
+// + a random suffix, created exclusively beside path, flushed, then moved
+// onto path. Concurrent writers of the same path never share a temporary
+// file, so each move puts one whole text in place and the last move wins.
+// On any failure the temporary file is removed and path is left as it was.
+bool WriteThroughTemporary(const std::filesystem::path& path, std::string_view marker, std::string_view bytes) {
+  constexpr int kNameAttempts = 16;
+  std::random_device source;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::filesystem::path temporary = path;
+    temporary += std::string(marker) + "-" + RandomTemporarySuffix(source);
+    switch (platform::WriteNewFileDurably(temporary, bytes)) {
+      case platform::NewFileOutcome::kNameTaken:
+        continue;
+      case platform::NewFileOutcome::kNotMade:
+        return false;
+      case platform::NewFileOutcome::kFailed:
+        RemoveQuietly(temporary);
+        return false;
+      case platform::NewFileOutcome::kWritten:
+        if (platform::ReplaceFileAtomically(temporary, path)) return true;
+        RemoveQuietly(temporary);
+        return false;
+    }
+  }
+  return false;
+}
+
+// The folder preparation shared by both writers: the folder chain, and no
+// stale temporary files in it.
+void PrepareFolderFor(const std::filesystem::path& path) {
+  CreateParentFolders(path);
+  RemoveStaleTemporaries(path.parent_path());
 }
 
 }  // namespace
@@ -119,8 +184,12 @@ std::vector<std::filesystem::path> ListFilesWithExtension(const std::filesystem:
 }
 
 std::optional<std::string> ReadSmallFile(const std::filesystem::path& path) {
+  return ReadFileUpTo(path, kSmallFileLimit);
+}
+
+std::optional<std::string> ReadFileUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
   if (!path.is_absolute()) return std::nullopt;
-  return platform::ReadWholeFileUpTo(path, kSmallFileLimit);
+  return platform::ReadWholeFileUpTo(path, maxBytes);
 }
 
 bool WriteDocumentAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
@@ -128,10 +197,12 @@ bool WriteDocumentAtomically(const std::filesystem::path& path, std::string_view
     error = kNoDataFolderReason;
     return false;
   }
-  CreateParentFolders(path);
-  std::filesystem::path temporary = path;
-  temporary += ".partial";
-  if (!WriteThroughTemporary(temporary, path, bytes)) {
+  PrepareFolderFor(path);
+  // The fixed temporary name of older versions is never in use any more.
+  std::filesystem::path oldTemporary = path;
+  oldTemporary += kDocumentTemporaryMarker;
+  RemoveQuietly(oldTemporary);
+  if (!WriteThroughTemporary(path, kDocumentTemporaryMarker, bytes)) {
     error = "could not write " + PathToUtf8(path);
     return false;
   }
@@ -140,12 +211,8 @@ bool WriteDocumentAtomically(const std::filesystem::path& path, std::string_view
 
 bool WriteServiceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
   if (!path.is_absolute()) return false;
-  CreateParentFolders(path);
-  std::random_device source;
-  const auto number = static_cast<std::uint32_t>(source());
-  std::filesystem::path temporary = path;
-  temporary += ".tmp-" + std::to_string(number);
-  return WriteThroughTemporary(temporary, path, bytes);
+  PrepareFolderFor(path);
+  return WriteThroughTemporary(path, kServiceTemporaryMarker, bytes);
 }
 
 bool RemoveDocument(const std::filesystem::path& path, std::string& error) {

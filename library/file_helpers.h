@@ -13,6 +13,7 @@
 //
 // No locks are held; every operation may run on any thread, and files are
 // opened so that other processes may read and write them meanwhile.
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -27,6 +28,14 @@ inline constexpr std::size_t kSmallFileLimit = 65536;
 
 // Display names are cut to at most this many bytes of UTF-8.
 inline constexpr std::size_t kMaxFileNameBytes = 80;
+
+// Temporary files are named after the file they will replace: P + marker +
+// "-" + six random letters or digits. Listings never show them (their
+// extension is not a document's); ones older than kStaleTemporaryAge, left by
+// a writer that crashed, are removed by the next write into their folder.
+inline constexpr std::string_view kDocumentTemporaryMarker = ".partial";
+inline constexpr std::string_view kServiceTemporaryMarker = ".tmp";
+inline constexpr std::chrono::hours kStaleTemporaryAge{24};
 
 // The reason given when a write is asked for a path that is not absolute.
 inline constexpr std::string_view kNoDataFolderReason = "could not find the user's data folder";
@@ -57,17 +66,24 @@ std::vector<std::filesystem::path> ListFilesWithExtension(const std::filesystem:
 // The file's bytes as they are, or nothing when it cannot be opened or holds
 // more than kSmallFileLimit bytes.
 std::optional<std::string> ReadSmallFile(const std::filesystem::path& path);
+// The same with another limit, for the one file that may be larger (the
+// update cache).
+std::optional<std::string> ReadFileUpTo(const std::filesystem::path& path, std::size_t maxBytes);
 
-// Writes a target or preset: creates the missing folders, writes P + ".partial",
-// flushes it, moves it onto P and flushes the folder. On failure returns false
-// with error = "could not write " + P; P keeps its previous content and no
-// ".partial" file remains.
+// Writes a target or preset: creates the missing folders, creates a new
+// temporary file of this write's own beside P (P + ".partial-" + six random
+// characters; never through a link standing there), writes and flushes it,
+// moves it onto P and flushes the folder. Any number of writers, in any
+// number of processes, may write P at the same moment: each move puts one
+// whole text in place, the last move wins, and a reader of P sees either
+// the old or a new text whole, never an empty or mixed file. On failure
+// returns false with error = "could not write " + P; P keeps its previous
+// content and no temporary file of this write remains.
 bool WriteDocumentAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& error);
 
 // Writes a file shared between plug-in instances and processes (the update
-// cache, the switch-off file): like WriteDocumentAtomically, but through a
-// temporary file of its own, P + ".tmp-" + a random 32-bit number, so that
-// concurrent writers do not meet; the last move wins.
+// cache, the switch-off file) exactly like WriteDocumentAtomically, through
+// P + ".tmp-" + six random characters, and reports only success or failure.
 bool WriteServiceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Removes the file at path. On failure (no such file, a folder there, no

@@ -57,12 +57,11 @@ bool SyncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-bool WriteWholeFileDurably(const std::filesystem::path& path, std::string_view bytes) {
-  Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!file.IsOpen()) return false;
-  if (!WriteAll(file.Get(), bytes)) return false;
-  if (::fsync(file.Get()) != 0) return false;
-  return file.Close();
+NewFileOutcome WriteNewFileDurably(const std::filesystem::path& path, std::string_view bytes) {
+  Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!file.IsOpen()) return errno == EEXIST ? NewFileOutcome::kNameTaken : NewFileOutcome::kNotMade;
+  if (!WriteAll(file.Get(), bytes) || ::fsync(file.Get()) != 0 || !file.Close()) return NewFileOutcome::kFailed;
+  return NewFileOutcome::kWritten;
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to) {

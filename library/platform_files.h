@@ -11,11 +11,20 @@
 
 namespace ombrix::platform {
 
-// Creates or truncates the file at path, writes all bytes and flushes them to
-// the storage device (fsync) before closing. Returns false when the open, any
-// write, the flush or the close failed; the caller removes what is left.
-// Others may read and write the file meanwhile.
-bool WriteWholeFileDurably(const std::filesystem::path& path, std::string_view bytes);
+enum class NewFileOutcome {
+  kWritten,    // created, written in full and flushed
+  kNameTaken,  // something (a file, a link, a folder) already stands at the path; nothing was touched
+  kNotMade,    // the file could not be created (no folder, no permission); nothing was touched
+  kFailed,     // created, but a write, the flush or the close failed; the caller removes it
+};
+
+// Creates a new file at path and writes all bytes into it, flushed to the
+// storage device (fsync) before closing. The file must not exist yet, and a
+// link standing at the path is never followed (O_CREAT | O_EXCL |
+// O_NOFOLLOW), so a writer only ever writes into a file it created itself.
+// Others may read the file meanwhile. (A Windows build uses CreateFileW with
+// CREATE_NEW and FILE_FLAG_OPEN_REPARSE_POINT, then FlushFileBuffers.)
+NewFileOutcome WriteNewFileDurably(const std::filesystem::path& path, std::string_view bytes);
 
 // Moves the file at from onto to in one step, replacing a file that is there
 // (rename(2) within one folder), then flushes the folder so that the new name

@@ -40,6 +40,7 @@ bool ReadTargetBlock(const ByteChunk& chunk, int& pos, TargetChoice& target) {
       if (p < 0 || !std::isfinite(v)) return false;
     }
   }
+  KeepTargetValuesInRange(read.curve, read.spread);
   target = std::move(read);
   pos = p;
   return true;

@@ -53,9 +53,9 @@ struct StateReadResult {
   int position = -1;
 };
 
-// Reads a chunk from pos. Parameters are clamped to their ranges; a damaged
-// or missing target block gives the built-in target, resolution 2 and the
-// loudness view off.
+// Reads a chunk from pos. Parameters are clamped to their ranges, and the
+// target's values too (KeepTargetValuesInRange); a damaged or missing target
+// block gives the built-in target, resolution 2 and the loudness view off.
 StateReadResult ReadState(const ByteChunk& chunk, int pos, PluginState& state);
 
 // Clamps a stored value into its parameter's range; non-finite gives the default.

@@ -160,6 +160,12 @@ bool WritePresetFile(const std::filesystem::path& folder, const std::string& nam
     return false;
   }
   const std::string text = PresetFileText(name, state, format);
+  // Only a state carrying names of tens of kilobytes gets here; such a file
+  // could never be listed again.
+  if (text.size() > kSmallFileLimit) {
+    reason = kPresetTooLargeReason;
+    return false;
+  }
   return WriteDocumentAtomically(PresetPathForName(folder, name, format), text, reason);
 }
 

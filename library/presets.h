@@ -55,9 +55,14 @@ bool ReadPresetFile(const std::filesystem::path& path, PresetEntry& entry, std::
 std::filesystem::path PresetPathForName(const std::filesystem::path& folder, const std::string& name,
                                         const PresetFormat& format = kOmbrixPresetFormat);
 
+// The reason a save gives when the file would be larger than the library can
+// read back.
+inline constexpr const char* kPresetTooLargeReason = "the preset is too large to save";
+
 // Writes the three lines atomically to PresetPathForName(folder, name). On
 // failure returns false with the writer's reason ("could not write " + path);
-// an empty state is refused with "the state could not be taken".
+// an empty state is refused with "the state could not be taken", a file that
+// would be too large to read back with kPresetTooLargeReason.
 bool WritePresetFile(const std::filesystem::path& folder, const std::string& name,
                      std::span<const std::uint8_t> state, std::string& reason,
                      const PresetFormat& format = kOmbrixPresetFormat);

@@ -1,5 +1,6 @@
 #include "library/target_curve.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -68,6 +69,13 @@ TargetChoice UserChoice(const TargetCurve& target) {
   choice.curve = target.curve;
   choice.spread = target.spread;
   return choice;
+}
+
+void KeepTargetValuesInRange(dsp::GridCurve& curve, dsp::GridCurve& spread) {
+  for (double& level : curve) {
+    level = std::isfinite(level) ? std::clamp(level, -kTargetLevelLimitDb, kTargetLevelLimitDb) : 0.0;
+  }
+  for (double& value : spread) value = std::isfinite(value) ? std::clamp(value, 0.0, kTargetSpreadLimitDb) : 0.0;
 }
 
 bool ParseLevels(std::string_view text, dsp::GridCurve& values) {
@@ -151,6 +159,7 @@ bool ReadTargetText(std::istream& in, TargetCurve& target, std::string& error, c
     return false;
   }
   if (!spreadComplete) read.spread.fill(0.0);
+  KeepTargetValuesInRange(read.curve, read.spread);
   if (read.name.empty()) read.name = label;
   target = std::move(read);
   return true;

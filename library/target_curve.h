@@ -13,6 +13,13 @@ namespace ombrix {
 
 inline constexpr std::string_view kTargetHeader = "Ombrix target 1";
 
+// Every target the plug-in takes in, from a target file, a saved state or
+// preset, or learning, is held within these ranges: far wider than any real
+// tonal balance, and narrow enough that a target file stays a few kilobytes,
+// so every file the plug-in writes it can list, read and delete again.
+inline constexpr double kTargetLevelLimitDb = 200.0;   // curve: -200 .. +200 dB
+inline constexpr double kTargetSpreadLimitDb = 200.0;  // spread: 0 .. 200 dB
+
 // One target as read from text.
 struct TargetCurve {
   std::string name;    // UTF-8, compared byte for byte
@@ -41,7 +48,11 @@ TargetChoice FactoryChoice(const TargetCurve& target);
 // The choice made when the user picks or has just saved a target of the library.
 TargetChoice UserChoice(const TargetCurve& target);
 
-// Reads one target. On failure returns false with a reason ending in the
+// Clamps the curve into +-kTargetLevelLimitDb and the spread into
+// 0..kTargetSpreadLimitDb; values that are not finite become 0.
+void KeepTargetValuesInRange(dsp::GridCurve& curve, dsp::GridCurve& spread);
+
+// Reads one target, its values kept in range. On failure returns false with a reason ending in the
 // label, and leaves `target` untouched. The label also stands in for a
 // missing or empty name. Accepts LF and CR LF line ends.
 bool ReadTargetText(std::istream& in, TargetCurve& target, std::string& error, const std::string& label);

@@ -86,6 +86,9 @@ TargetSaveResult SaveUserTarget(const std::string& enteredName, CurrentTarget& c
     }
     const TargetChoice copy = current.Get();
     const std::string text = WriteTargetText(name, copy.source, copy.curve, copy.spread);
+    // Only an absurdly long name or source gets here; such a file could
+    // never be listed again.
+    if (text.size() > kSmallFileLimit) return {TargetSaveOutcome::Failed, kTargetTooLargeReason};
     std::string reason;
     if (!WriteDocumentAtomically(path, text, reason)) return {TargetSaveOutcome::Failed, reason};
     current.Set(ChoiceOfKind(TargetKind::User, name, copy));
@@ -99,10 +102,26 @@ TargetDeleteResult DeleteUserTarget(CurrentTarget& current, const ConfirmTargetD
   const TargetChoice copy = current.Get();
   if (copy.kind != TargetKind::User) return {TargetDeleteOutcome::NotUserTarget, {}};
   if (!(confirmDelete && confirmDelete(copy.name))) return {TargetDeleteOutcome::Declined, {}};
+  bool removedAny = false;
   for (const TargetCurve& target : ListUserTargets()) {
     if (target.name != copy.name) continue;
     std::string reason;
     if (!RemoveDocument(target.path, reason)) return {TargetDeleteOutcome::Failed, reason};
+    removedAny = true;
+  }
+  // Nothing listed stores the name, yet the file its name saves to may still
+  // be there, unreadable (damaged, or too large to read): the target is then
+  // not gone, and saying so would be wrong.
+  if (!removedAny) {
+    try {
+      const std::filesystem::path own = TargetPathForName(copy.name);
+      TargetCurve unused;
+      if (SomethingExistsAt(own) && !ReadUserTargetFile(own, unused)) {
+        return {TargetDeleteOutcome::Failed, "could not delete " + PathToUtf8(own.filename())};
+      }
+    } catch (const std::exception& error) {
+      return {TargetDeleteOutcome::Failed, error.what()};
+    }
   }
   // The idle loop keeps running while a question is open; if it installed
   // another target meanwhile, that one stays.

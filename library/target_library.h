@@ -16,6 +16,9 @@ namespace ombrix {
 
 inline constexpr std::string_view kTargetExtension = ".omtarget";
 inline constexpr std::string_view kTargetFallbackName = "Target";
+// The reason a save gives when the target's text would be larger than the
+// library can read back (only a name or source of tens of kilobytes does that).
+inline constexpr const char* kTargetTooLargeReason = "the target is too large to save";
 
 // Every readable target of TargetsFolder, with its path set, sorted by name in
 // byte order (upper case before lower case). Files that cannot be opened or
@@ -67,7 +70,10 @@ struct TargetDeleteResult {
 
 // Deletes every file of the library whose stored name equals the current User
 // target's name, in list order, stopping at the first failure. When no file
-// stores the name (it was removed by hand), the deletion still succeeds.
+// stores the name (it was removed by hand), the deletion still succeeds,
+// unless an unreadable file stands where a target of that name is saved: it
+// cannot be told apart from this target, so the deletion fails with
+// "could not delete " + its file name and leaves it there.
 TargetDeleteResult DeleteUserTarget(CurrentTarget& current, const ConfirmTargetDelete& confirmDelete);
 
 }  // namespace ombrix

@@ -35,8 +35,8 @@ std::optional<std::int64_t> IntegralValue(double value) {
   return static_cast<std::int64_t>(value);
 }
 
-std::optional<JsonValue> ParseObject(std::string_view text) {
-  if (text.size() > ombrix::kSmallFileLimit) return std::nullopt;
+std::optional<JsonValue> ParseObject(std::string_view text, std::size_t maxBytes) {
+  if (text.size() > maxBytes) return std::nullopt;
   auto value = ParseJson(text);
   if (!value || !value->IsObject()) return std::nullopt;
   return value;
@@ -91,7 +91,7 @@ bool IsAcceptablePagePath(std::string_view page) {
 std::optional<UpdateInfo> EvaluateFeed(std::string_view feed, std::string_view productId,
                                        std::string_view currentVersion) {
   if (feed.empty()) return std::nullopt;
-  const auto document = ParseObject(feed);
+  const auto document = ParseObject(feed, kMaxHttpBodyBytes);
   if (!document) return std::nullopt;
   const JsonValue* entry = document->Find(productId);
   if (entry == nullptr || !entry->IsObject()) return std::nullopt;
@@ -112,20 +112,20 @@ std::string UpdateCacheText(const UpdateCache& cache) {
 
 UpdateCache ParseUpdateCache(std::string_view text) {
   UpdateCache cache;
-  const auto document = ParseObject(text);
+  const auto document = ParseObject(text, kMaxCacheBytes);
   if (!document) return cache;
   if (const JsonValue* checkedAt = document->Find("checked_at"); checkedAt != nullptr && checkedAt->IsNumber()) {
     cache.checkedAt = IntegralValue(checkedAt->number).value_or(0);
   }
   if (const JsonValue* feed = document->Find("feed");
-      feed != nullptr && feed->IsString() && feed->text.size() <= ombrix::kSmallFileLimit && ParseJson(feed->text)) {
+      feed != nullptr && feed->IsString() && feed->text.size() <= kMaxHttpBodyBytes && ParseJson(feed->text)) {
     cache.feed = feed->text;
   }
   return cache;
 }
 
 UpdateCache ReadUpdateCache(const std::filesystem::path& dataFolder) {
-  const auto text = ombrix::ReadSmallFile(dataFolder / kCacheFileName);
+  const auto text = ombrix::ReadFileUpTo(dataFolder / kCacheFileName, kMaxCacheBytes);
   return text ? ParseUpdateCache(*text) : UpdateCache{};
 }
 
@@ -160,7 +160,7 @@ void UpdateCheck::CheckNow() {
   if (!WriteUpdateCache(config_.dataFolder, cache)) return;
 
   HttpResult response = config_.fetch(config_.feedAddress);
-  if (response.status != 200 || response.body.size() > kMaxHttpBodyBytes || !ParseObject(response.body)) return;
+  if (response.status != 200 || response.body.size() > kMaxHttpBodyBytes || !ParseObject(response.body, kMaxHttpBodyBytes)) return;
   cache.feed = std::move(response.body);
   WriteUpdateCache(config_.dataFolder, cache);
 }

@@ -23,16 +23,26 @@
 
 namespace kestrune::updates {
 
-// The maker's update server and web site. KESTRUNE_UPDATES_URL replaces the
-// feed address; page addresses always start with the built-in web site.
-inline constexpr std::string_view kDefaultFeedAddress = "https://updates.kestrune.com/ombrix/updates.json";
-inline constexpr std::string_view kWebSite = "https://kestrune.com/ombrix";
+// The maker's web site and its one update feed, "/updates.json" on the same
+// host, which lists all of the maker's products. Page addresses are the site
+// followed by the page path a feed gives, so "/plugins/ombrix" opens
+// https://kestrune.com/plugins/ombrix. KESTRUNE_UPDATES_URL replaces the feed
+// address; page addresses always start with the built-in web site.
+inline constexpr std::string_view kWebSite = "https://kestrune.com";
+inline constexpr std::string_view kDefaultFeedAddress = "https://kestrune.com/updates.json";
 inline constexpr const char* kFeedAddressVariable = "KESTRUNE_UPDATES_URL";
 
 inline constexpr std::string_view kCacheFileName = "updates.json";
 inline constexpr std::string_view kSwitchOffFileName = "updates-off";
 inline constexpr std::string_view kSwitchOffText =
     "The Kestrune plug-ins do not check for updates while this file is here.\n";
+
+// The largest cache text that an accepted feed (at most kMaxHttpBodyBytes of
+// JSON) can make. Quoting turns each byte of a JSON text into at most two:
+// only '"', '\\', tab, LF and CR are escaped, and no other byte below 0x20
+// can stand in valid JSON. Around the feed are the other members: at most
+// 58 bytes with a 20-character stamp.
+inline constexpr std::size_t kMaxCacheBytes = 2 * kMaxHttpBodyBytes + 64;
 
 inline constexpr std::int64_t kCheckIntervalSeconds = 600;
 inline constexpr int kFetchTimeoutSeconds = 8;
@@ -84,7 +94,8 @@ std::optional<UpdateInfo> EvaluateFeed(std::string_view feed, std::string_view p
 
 // The cache text: {"version":1,"checked_at":N,"feed":"..."} and LF.
 std::string UpdateCacheText(const UpdateCache& cache);
-// Reads a cache text; anything unreadable counts as an empty cache.
+// Reads a cache text of up to kMaxCacheBytes; anything unreadable counts as
+// an empty cache.
 UpdateCache ParseUpdateCache(std::string_view text);
 UpdateCache ReadUpdateCache(const std::filesystem::path& dataFolder);
 bool WriteUpdateCache(const std::filesystem::path& dataFolder, const UpdateCache& cache);

@@ -13,6 +13,7 @@
 #include "core/correction_settings.h"
 #include "core/eq_design.h"
 #include "dsp/correction_engine.h"
+#include "dsp/grid_curves.h"
 #include "core/frequency_grid.h"
 #include "support/correction_fixtures.h"
 
@@ -232,6 +233,62 @@ TEST(FitDeviation, NoValidPointGivesNothingToTrust) {
     EXPECT_EQ(fit.band[b], 0.0);
     EXPECT_EQ(fit.weight[b], 0.0);
   }
+}
+
+// Music measured against a target learned from a band-limited file before
+// such targets were held: the target stops at -71.7 dB from 10.4 kHz up. The
+// High band then lies far above the others and took all the weight, and its
+// inner step became a tilt of about 60 dB/oct with offsets of hundreds of dB
+// on the other bands, which the data never came near.
+TEST(FitDeviation, ATargetCutOffInOneBandDoesNotBecomeATiltAcrossTheOthers) {
+  const ValidFlags valid = ValidPointsAt(kRate);
+  const Crossovers crossovers = SanitizeCrossovers(200.0, 2000.0, 6000.0);
+  GridCurve musicPowers{};
+  GridCurve target{};
+  for (std::size_t i = 0; i < kGridPoints; ++i) {
+    const double f = GridFrequency(i);
+    const double music = -4.0 * std::max(0.0, std::log2(f / 2000.0));  // flat, then falling 4 dB/oct
+    musicPowers[i] = std::pow(10.0, music / 10.0);
+    target[i] = f < 10400.0 ? music : -71.7;
+  }
+  GridCurve deviation = LevelMatch(valid, musicPowers, target);
+  double lowest = 1e300, highest = -1e300;
+  for (std::size_t i = 0; i < kGridPoints; ++i) {
+    deviation[i] -= target[i];
+    if (valid[i] && InAnalysisRange(GridFrequency(i))) {
+      lowest = std::min(lowest, deviation[i]);
+      highest = std::max(highest, deviation[i]);
+    }
+  }
+  ASSERT_GT(highest - lowest, 50.0);
+
+  const DeviationFit fit = FitDeviation(valid, deviation, crossovers, kFullWeight);
+  EXPECT_TRUE(fit.valid);
+  EXPECT_FALSE(fit.tiltValid);  // only the High band keeps its weight
+  EXPECT_EQ(fit.tilt, 0.0);
+  for (std::size_t b = 0; b < kBandCount; ++b) EXPECT_LE(std::abs(fit.band[b]), highest - lowest) << b;
+}
+
+// Only two bands are trusted, and each rises 20 dB inside itself: the tilt
+// they share (about 13 dB/oct) would put the Low band's offset near +50 dB,
+// beyond anything in the data. Such a fit is not reported as numbers.
+TEST(FitDeviation, AFitThatWouldLeaveTheRangeOfItsDataIsNotValid) {
+  GridCurve deviation{};
+  for (std::size_t i = 0; i < kGridPoints; ++i) {
+    const double f = GridFrequency(i);
+    const int band = BandOf(f, kDefaultCrossovers);
+    const double lo = band == 2 ? kDefaultCrossovers.mid : kDefaultCrossovers.high;
+    const double hi = band == 2 ? kDefaultCrossovers.high : 16000.0;
+    deviation[i] = band >= 2 ? 20.0 * std::log2(f / lo) / std::log2(hi / lo) : 0.0;
+  }
+  const DeviationFit fit = FitDeviation(ValidPointsAt(kRate), deviation, kDefaultCrossovers, {0.0, 0.0, 1.0, 1.0});
+  EXPECT_FALSE(fit.valid);
+  EXPECT_FALSE(fit.tiltValid);
+  EXPECT_EQ(fit.tilt, 0.0);
+  for (std::size_t b = 0; b < kBandCount; ++b) EXPECT_EQ(fit.band[b], 0.0) << b;
+
+  // Trusting all four bands, the flat ones hold the tilt down: a sound fit.
+  EXPECT_TRUE(FitDeviation(ValidPointsAt(kRate), deviation, kDefaultCrossovers, kFullWeight).valid);
 }
 
 // ---------------------------------------------------------------- ComputeReadouts

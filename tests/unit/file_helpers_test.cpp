@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "library/data_folders.h"
+#include "library/platform_files.h"
 #include "library/platform_folders.h"
 #include "support/temp_data_home.h"
 
@@ -332,6 +334,45 @@ TEST_F(FilesTest, ErrorTextsCarryTheUtf8Path) {
   std::string error;
   EXPECT_FALSE(WriteDocumentAtomically(path, "x", error));
   EXPECT_EQ(error, "could not write " + folder_.string() + "/Caf\xC3\xA9.omtarget");
+}
+
+TEST_F(FilesTest, TemporaryFilesOlderThanADayAreRemovedByTheNextWrite) {
+  const fs::path path = folder_ / "Warm.omtarget";
+  const auto dayAndHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(25);
+  const auto putOld = [&](const std::string& name) {
+    Put(folder_ / name, "left by a crash");
+    fs::last_write_time(folder_ / name, dayAndHourAgo);
+  };
+  putOld("Cool.omtarget.partial-Ab3xYz");
+  putOld("Cool.omtarget.partial");
+  putOld("updates.json.tmp-3141592653");
+  // Kept: another writer's temporary file of a moment ago, old files that are
+  // not temporaries, and a link at a temporary name.
+  Put(folder_ / "Warm.omtarget.partial-Qr7sT9", "being written");
+  putOld("Old.omtarget");
+  putOld("notes.partial-of-mine.txt");
+  fs::create_symlink(folder_ / "Old.omtarget", folder_ / "Link.omtarget.partial-Zz9Zz9");
+
+  std::string error;
+  ASSERT_TRUE(WriteDocumentAtomically(path, "whole", error));
+  EXPECT_EQ(NamesIn(folder_), (std::set<std::string>{"Warm.omtarget", "Warm.omtarget.partial-Qr7sT9", "Old.omtarget",
+                                                     "notes.partial-of-mine.txt", "Link.omtarget.partial-Zz9Zz9"}));
+}
+
+TEST_F(FilesTest, ANewFileIsNeverWrittenThroughALinkStandingAtItsName) {
+  const fs::path outside = home_.Path() / "outside.txt";
+  Put(outside, "not ours");
+  fs::create_directories(folder_);
+  fs::create_symlink(outside, folder_ / "to-outside");
+  fs::create_symlink(home_.Path() / "nowhere.txt", folder_ / "dangling");
+  EXPECT_EQ(platform::WriteNewFileDurably(folder_ / "to-outside", "x"), platform::NewFileOutcome::kNameTaken);
+  EXPECT_EQ(platform::WriteNewFileDurably(folder_ / "dangling", "x"), platform::NewFileOutcome::kNameTaken);
+  EXPECT_EQ(Slurp(outside), "not ours");
+  EXPECT_FALSE(fs::exists(home_.Path() / "nowhere.txt"));
+  EXPECT_EQ(platform::WriteNewFileDurably(folder_ / "fresh", "x"), platform::NewFileOutcome::kWritten);
+  EXPECT_EQ(platform::WriteNewFileDurably(folder_ / "fresh", "y"), platform::NewFileOutcome::kNameTaken);
+  EXPECT_EQ(Slurp(folder_ / "fresh"), "x");
+  EXPECT_EQ(platform::WriteNewFileDurably(folder_ / "no-folder" / "file", "x"), platform::NewFileOutcome::kNotMade);
 }
 
 // --- Writing service files --------------------------------------------------

@@ -2,12 +2,15 @@
 // conversion of summed powers to a normalised curve.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "dsp/learn_accumulator.h"
+#include "dsp/loudness_meter.h"
 #include "dsp/reference_file.h"
 #include "dsp/band_analyser.h"
 #include "support/analysis_signals.h"
@@ -115,8 +118,9 @@ TEST(LearnAccumulatorTest, FinishFailsWithTheReasonForTooLittleMaterial) {
       // counted, 1.37 s would satisfy the minimum of 1.2 s).
       {32, 1.0, 2.0, "only 1 s was loud enough to learn from, at least 2 s is needed"},
       {32, 1.0, 1.2, "only 1 s was loud enough to learn from, at least 1 s is needed"},
-      // Loud enough, but no band carries power.
-      {400, 0.0, 15.0, "there was nothing to measure"},
+      // A mean square, but no band carries power: all of it lies below 18 Hz
+      // or above 21 kHz, where a loudness meter hears nothing either.
+      {400, 0.0, 15.0, "there was nothing loud enough to learn from"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.frames);
@@ -281,6 +285,125 @@ TEST(LearnAccumulatorTest, QuietRoomNoiseAfterTheMusicIsGatedOut) {
   learn(60.0, withRoom);
   EXPECT_NEAR(withRoom.loudSeconds, 20.0, 1.1);
   for (std::size_t i = 0; i < kGridPoints; ++i) EXPECT_NEAR(withRoom.levels[i], musicOnly.levels[i], 0.2) << i;
+}
+
+// The segments' loudness, taken from their band powers, against the
+// plug-in's loudness meter on the same stereo signal, for signals whose power
+// lies where the K-weighting is flat, lifted or cut.
+TEST(LearnAccumulatorTest, SegmentLoudnessReadsLikeTheLoudnessMeter) {
+  const auto stereo = [](std::vector<float> left, std::vector<float> right) {
+    return std::pair{std::move(left), std::move(right)};
+  };
+  const std::size_t n = static_cast<std::size_t>(6 * kRate);
+  const struct {
+    const char* name;
+    std::pair<std::vector<float>, std::vector<float>> signal;
+    double toleranceLu;
+  } cases[] = {
+      {"pink noise", stereo(test_support::PinkNoise(1, n, 0.05), test_support::PinkNoise(2, n, 0.05)), 0.5},
+      // An eighth of white noise's power lies above the grid's 21 kHz.
+      {"white noise", stereo(test_support::WhiteNoiseSamples(3, n, 0.1), test_support::WhiteNoiseSamples(4, n, 0.1)),
+       1.0},
+      {"40 Hz", stereo(test_support::Sine(40.0, kRate, n, 0.3), test_support::Sine(40.0, kRate, n, 0.3)), 0.5},
+      {"8 kHz on the left", stereo(test_support::Sine(8000.0, kRate, n, 0.3), std::vector<float>(n, 0.0f)), 0.5},
+  };
+  for (const auto& c : cases) {
+    SpectrumAnalysis analysis;
+    analysis.Configure(kRate);
+    LearnAccumulator accumulator;
+    analysis.SetFrameObserver(accumulator.Observer());
+    analysis.Feed(c.signal.first.data(), c.signal.second.data(), static_cast<int>(n));
+    LoudnessMeter meter;
+    meter.Configure(kRate);
+    const float* channels[] = {c.signal.first.data(), c.signal.second.data()};
+    meter.Process(channels, 2, static_cast<int>(n));
+    ASSERT_GE(accumulator.Segments().size(), 4u) << c.name;
+    for (const LearnSegment& segment : accumulator.Segments()) {
+      EXPECT_NEAR(SegmentLoudness(segment), meter.IntegratedLoudness(), c.toleranceLu) << c.name;
+    }
+  }
+}
+
+// Material below -70 LUFS, such as dither alone, is never loud, however
+// steady it is; just above the gate it still teaches a curve.
+TEST(LearnAccumulatorTest, NothingAtOrBelowTheAbsoluteGateIsLearned) {
+  const auto learnPinkNoiseAt = [](double lufs, LearnedCurve& curve, std::string& error) {
+    std::vector<float> left = test_support::PinkNoise(21, static_cast<std::size_t>(5 * kRate));
+    std::vector<float> right = test_support::PinkNoise(22, left.size());
+    LoudnessMeter meter;
+    meter.Configure(kRate);
+    const float* channels[] = {left.data(), right.data()};
+    meter.Process(channels, 2, static_cast<int>(left.size()));
+    const double gain = std::pow(10.0, (lufs - meter.IntegratedLoudness()) / 20.0);
+    left = test_support::Scaled(left, gain);
+    right = test_support::Scaled(right, gain);
+    SpectrumAnalysis analysis;
+    analysis.Configure(kRate);
+    LearnAccumulator accumulator;
+    analysis.SetFrameObserver(accumulator.Observer());
+    analysis.Feed(left.data(), right.data(), static_cast<int>(left.size()));
+    EXPECT_GT(accumulator.TotalSeconds(), 4.0) << "not silence to the analyser";
+    return accumulator.Finish(kReferenceFileMinimumSeconds, curve, error);
+  };
+  for (const double lufs : {-90.0, -72.0}) {
+    LearnedCurve curve;
+    std::string error;
+    EXPECT_FALSE(learnPinkNoiseAt(lufs, curve, error)) << lufs;
+    EXPECT_EQ(error, "there was nothing loud enough to learn from") << lufs;
+  }
+  LearnedCurve curve;
+  std::string error;
+  EXPECT_TRUE(learnPinkNoiseAt(-68.0, curve, error)) << error;
+  EXPECT_NEAR(curve.loudSeconds, 4.9, 0.2);
+}
+
+// Curves whose top was cut by a low-pass: above the last point that carries
+// the programme, the level of that point is held.
+TEST(PowersToCurveTest, HoldsTheLevelWhereTheProgrammeEnds) {
+  // Music-like: flat to 2 kHz, then falling 4 dB per octave.
+  const auto music = [](std::size_t i) { return -4.0 * std::max(0.0, std::log2(GridFrequency(i) / 2000.0)); };
+  const auto index = [](double hz) {
+    std::size_t i = 0;
+    while (i + 1 < kGridPoints && GridFrequency(i + 1) <= hz) ++i;
+    return i;
+  };
+  struct Case {
+    const char* name;
+    std::function<double(std::size_t)> levelDb;  // -1000: no power
+    std::size_t held;                            // first point of the held part, or kGridPoints
+  };
+  const std::size_t cut = index(10000.0);
+  const Case cases[] = {
+      {"full band", music, kGridPoints},
+      // An encoder's cut-off: three points down its slope, then its remains.
+      {"cut at 10 kHz", [&](std::size_t i) { return i <= cut ? music(i) : i <= cut + 3 ? music(i) - 8.0 * double(i - cut) : -75.0; },
+       cut + 1},
+      // Half the sample rate of 22.05 kHz: no power above 10.4 kHz.
+      {"nothing above 10.4 kHz", [&](std::size_t i) { return GridFrequency(i) < 10500.0 ? music(i) : -1000.0; },
+       index(10500.0) + 1},
+      // Programme that leaves the 30 dB range gently (flat to 4 kHz, then
+      // falling 15 dB per octave) is held where it leaves it.
+      {"dark top", [&](std::size_t i) { return -15.0 * std::max(0.0, std::log2(GridFrequency(i) / 4000.0)); },
+       index(16000.0) + 1},
+  };
+  for (const Case& c : cases) {
+    GridCurve powers{};
+    for (std::size_t i = 0; i < kGridPoints; ++i) {
+      const double db = c.levelDb(i);
+      powers[i] = db <= -1000.0 ? 0.0 : std::pow(10.0, db / 10.0);
+    }
+    const auto curve = PowersToCurve(powers);
+    ASSERT_TRUE(curve) << c.name;
+    const GridCurve& levels = *curve;
+    // The shape below the hold is the measured one.
+    const double shift = levels[0] - c.levelDb(0);
+    for (std::size_t i = 0; i < std::min(c.held, kGridPoints); ++i) {
+      ASSERT_NEAR(levels[i], c.levelDb(i) + shift, 1e-9) << c.name << ", point " << i;
+    }
+    for (std::size_t i = c.held; i < kGridPoints; ++i) {
+      ASSERT_EQ(levels[i], levels[c.held - 1]) << c.name << ", point " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -74,6 +74,22 @@ TEST(PluginState, RoundTripRestoresEveryField) {
   EXPECT_TRUE(read.loudnessView);
 }
 
+TEST(PluginState, TargetValuesAreKeptInTheirRange) {
+  PluginState saved = SampleState();
+  saved.target.curve[0] = 1e300;
+  saved.target.curve[1] = -1e300;
+  saved.target.spread[0] = -3.0;
+  saved.target.spread[1] = 1e300;
+  PluginState read;
+  ASSERT_TRUE(ReadState(Written(saved), 0, read).targetAccepted);
+  EXPECT_EQ(read.target.curve[0], 200.0);
+  EXPECT_EQ(read.target.curve[1], -200.0);
+  EXPECT_EQ(read.target.curve[2], saved.target.curve[2]);
+  EXPECT_EQ(read.target.spread[0], 0.0);
+  EXPECT_EQ(read.target.spread[1], 200.0);
+  EXPECT_EQ(read.target.spread[2], saved.target.spread[2]);
+}
+
 TEST(PluginState, TagsAreStoredAsReversedCharacters) {
   const ByteChunk chunk = Written(SampleState());
   EXPECT_EQ(chunk.Bytes()[0], 0x31);

@@ -381,6 +381,15 @@ TEST_F(PresetsTest, AnEmptyStateIsNeverWrittenOverAPreset) {
   EXPECT_EQ(Slurp(path), before);
 }
 
+TEST_F(PresetsTest, APresetTooLargeToReadBackIsNotWritten) {
+  PluginState huge;
+  huge.target.source = std::string(60000, 's');  // as a hostile project might carry
+  std::string reason;
+  EXPECT_FALSE(WritePresetFile(PresetsFolder(), "Huge", StateBytes(huge), reason));
+  EXPECT_EQ(reason, "the preset is too large to save");
+  EXPECT_FALSE(fs::exists(PresetsFolder() / "Huge.ompreset"));
+}
+
 // --- Deleting and the preset bar's callables ---------------------------------
 
 TEST_F(PresetsTest, DeletingByASharedNameRemovesOnlyTheFirstFile) {

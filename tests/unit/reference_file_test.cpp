@@ -5,12 +5,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "dsp/audio_file_reader.h"
 #include "core/frequency_grid.h"
+#include "dsp/correction_engine.h"
+#include "dsp/grid_curves.h"
 #include "dsp/reference_file.h"
 #include "support/analysis_signals.h"
 #include "support/audio_fixtures.h"
@@ -148,6 +152,107 @@ TEST(ReferenceFileTest, ShortFilesAgainstTheTwoSecondMinimum) {
   ASSERT_TRUE(enough.ok) << enough.error;
   EXPECT_NEAR(enough.curve.loudSeconds, 67 * 2048.0 / kRate, 1e-9);
   for (double spread : enough.curve.spread) EXPECT_EQ(spread, 0.0);
+}
+
+// Five seconds of 16-bit dither alone (about -90 LUFS) are not silence to the
+// analyser, but nothing to learn from.
+TEST(ReferenceFileTest, DitherAloneIsNothingLoudEnough) {
+  constexpr int kRate = 48000;
+  constexpr double kLsb = 1.0 / 32768.0;
+  ScopedTempFolder folder("reference-dither");
+  test_support::WhiteNoise random(9);
+  std::vector<float> dither(2 * 5 * kRate);
+  for (float& sample : dither) sample = static_cast<float>(kLsb * std::round(random.Next() + random.Next()));
+  ASSERT_TRUE(WriteAudioFile(folder / "dither.wav", AudioFileFormat::kWavPcm16, kRate, 2, dither));
+  const Outcome outcome = Analyse(folder / "dither.wav");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.error, "dither.wav: there was nothing loud enough to learn from");
+}
+
+// Windowed-sinc low-pass (Blackman window), as a resampler or an encoder
+// applies before coding: flat to below the cut-off, 70 dB down just above it.
+std::vector<float> LowPassed(const std::vector<float>& x, double rate, double cutoffHz, int taps) {
+  std::vector<double> h(static_cast<std::size_t>(taps));
+  const int middle = taps / 2;
+  double sum = 0.0;
+  for (int k = 0; k < taps; ++k) {
+    const double t = k - middle;
+    const double phase = 2.0 * std::numbers::pi * cutoffHz / rate;
+    const double sinc = t == 0 ? phase / std::numbers::pi : std::sin(phase * t) / (std::numbers::pi * t);
+    const double a = 2.0 * std::numbers::pi * k / (taps - 1);
+    h[static_cast<std::size_t>(k)] = sinc * (0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0 * a));
+    sum += h[static_cast<std::size_t>(k)];
+  }
+  std::vector<float> y(x.size());
+  for (std::size_t n = 0; n < x.size(); ++n) {
+    double acc = 0.0;
+    for (int k = 0; k < taps; ++k) {
+      const std::ptrdiff_t j = static_cast<std::ptrdiff_t>(n) + middle - k;
+      if (j >= 0 && j < static_cast<std::ptrdiff_t>(x.size())) acc += h[static_cast<std::size_t>(k)] * x[j];
+    }
+    y[n] = static_cast<float>(acc / sum);
+  }
+  return y;
+}
+
+// Music-like programme: the test programme with its top falling off above
+// 4 kHz (one pole), as music's does.
+std::vector<float> DarkerProgramme(std::uint64_t seed, double seconds, double rate) {
+  std::vector<float> x = ProgrammeMaterial(seed, seconds, rate);
+  const double a = std::exp(-2.0 * std::numbers::pi * 4000.0 / rate);
+  double y = 0.0;
+  for (float& sample : x) sample = static_cast<float>(y = (1.0 - a) * sample + a * y);
+  return x;
+}
+
+// The same music as a 44.1 kHz WAV file, as a 22.05 kHz MP3 (resampled with
+// a low-pass below 10 kHz) and as an MP3 low-passed at 16 kHz: the curves
+// agree up to the lowest cut-off, the held part carries the curve on rather
+// than a filter's slope, and the music measured against any of them reads as
+// matching it.
+TEST(ReferenceFileTest, BandLimitedFilesLearnTheCurveOfTheFullBandFile) {
+  constexpr int kRate = 44100;
+  constexpr double kSeconds = 10.0;
+  constexpr double kLowestCutOffHz = 9500.0;
+  ScopedTempFolder folder("reference-band-limited");
+  const std::vector<float> left = DarkerProgramme(1, kSeconds, kRate);
+  const std::vector<float> right = DarkerProgramme(2, kSeconds, kRate);
+  ASSERT_TRUE(WriteAudioFile(folder / "full.wav", AudioFileFormat::kWavFloat, kRate, 2, Interleave({left, right})));
+
+  std::vector<float> halfRate;
+  {
+    const std::vector<float> l = LowPassed(left, kRate, 9700.0, 255), r = LowPassed(right, kRate, 9700.0, 255);
+    for (std::size_t n = 0; n < l.size(); n += 2) halfRate.insert(halfRate.end(), {l[n], r[n]});
+  }
+  ASSERT_TRUE(WriteAudioFile(folder / "half-rate.mp3", AudioFileFormat::kMp3, kRate / 2, 2, halfRate));
+  ASSERT_TRUE(WriteAudioFile(folder / "cut-at-16k.mp3", AudioFileFormat::kMp3, kRate, 2,
+                             Interleave({LowPassed(left, kRate, 16000.0, 255), LowPassed(right, kRate, 16000.0, 255)})));
+
+  const Outcome full = Analyse(folder / "full.wav");
+  ASSERT_TRUE(full.ok) << full.error;
+  // The music as the plug-in would hear it in a 48 kHz session.
+  ASSERT_TRUE(WriteAudioFile(folder / "music.wav", AudioFileFormat::kWavFloat, 48000, 2,
+                             Interleave({DarkerProgramme(1, kSeconds, 48000), DarkerProgramme(2, kSeconds, 48000)})));
+  const Outcome music = Analyse(folder / "music.wav");
+  ASSERT_TRUE(music.ok) << music.error;
+
+  for (const char* name : {"full.wav", "half-rate.mp3", "cut-at-16k.mp3"}) {
+    SCOPED_TRACE(name);
+    const Outcome target = Analyse(folder / name);
+    ASSERT_TRUE(target.ok) << target.error;
+    EXPECT_LE(MaxDifferenceDb(target.curve.levels, full.curve.levels, kRate, kAnalysisLowHz, kLowestCutOffHz), 3.0);
+    EXPECT_LE(MaxDifferenceDb(target.curve.levels, full.curve.levels, kRate, kLowestCutOffHz, kAnalysisHighHz), 6.0);
+
+    const ValidFlags valid = ValidPointsAt(48000.0);
+    GridCurve powers{};
+    for (std::size_t i = 0; i < kGridPoints; ++i) powers[i] = std::pow(10.0, music.curve.levels[i] / 10.0);
+    GridCurve deviation = LevelMatch(valid, powers, target.curve.levels);
+    for (std::size_t i = 0; i < kGridPoints; ++i) deviation[i] -= target.curve.levels[i];
+    const DeviationFit fit = FitDeviation(valid, deviation, Crossovers{}, {1.0, 1.0, 1.0, 1.0});
+    ASSERT_TRUE(fit.valid);
+    EXPECT_LE(std::abs(fit.tilt), 2.0);
+    for (std::size_t b = 0; b < kBandCount; ++b) EXPECT_LE(std::abs(fit.band[b]), 12.0) << "band " << b;
+  }
 }
 
 TEST(ReferenceFileTest, FileNamesWithoutASupportedExtensionAreRefused) {

@@ -204,6 +204,18 @@ TEST(TargetText, SpreadAndNameFallBack) {
   EXPECT_EQ(Read("Ombrix target 1\nname= \n" + body).target.name, " ");
 }
 
+TEST(TargetText, ValuesAreKeptInTheirRange) {
+  const ReadResult read = Read(Text("Ombrix target 1", "points=180", "curve=1e300 -1e300 -199.5 " + List(177, "1"),
+                                    "spread=-5 1e300 199.5 " + List(177, "1")));
+  ASSERT_TRUE(read.ok) << read.error;
+  EXPECT_EQ(read.target.curve[0], 200.0);
+  EXPECT_EQ(read.target.curve[1], -200.0);
+  EXPECT_EQ(read.target.curve[2], -199.5);
+  EXPECT_EQ(read.target.spread[0], 0.0);
+  EXPECT_EQ(read.target.spread[1], 200.0);
+  EXPECT_EQ(read.target.spread[2], 199.5);
+}
+
 TEST(ParseLevels, ReadsPlainDecimalNumbersOnly) {
   GridCurve values{};
   EXPECT_TRUE(ParseLevels(" \t" + List(178, "-0.5") + "  .25\t7.", values));

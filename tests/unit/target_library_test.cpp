@@ -200,6 +200,70 @@ TEST_F(TargetLibraryTest, DeletingAVanishedFileStillTurnsTheTargetLearned) {
   EXPECT_EQ(current_.Get().kind, TargetKind::Learned);
 }
 
+TEST_F(TargetLibraryTest, AHugeTargetIsSavedSoThatItCanBeListedAndDeleted) {
+  // Finite but huge values, as a state, a preset or a file may carry them:
+  // they enter the current target clamped, whatever the way in.
+  TargetChoice huge = LearnedFromFile();
+  huge.curve.fill(1e300);
+  huge.curve[0] = -1e300;
+  huge.spread.fill(1e300);
+  current_.Set(huge);
+  EXPECT_EQ(current_.Get().curve[1], kTargetLevelLimitDb);
+  EXPECT_EQ(current_.Get().curve[0], -kTargetLevelLimitDb);
+  EXPECT_EQ(current_.Get().spread[0], kTargetSpreadLimitDb);
+
+  ASSERT_EQ(SaveUserTarget("Huge", current_, {}).outcome, TargetSaveOutcome::Saved);
+  EXPECT_LT(fs::file_size(TargetsFolder() / "Huge.omtarget"), 4096u);
+  const std::vector<TargetCurve> listed = ListUserTargets();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].name, "Huge");
+  EXPECT_EQ(listed[0].curve, current_.Get().curve);
+  EXPECT_EQ(DeleteUserTarget(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
+  EXPECT_FALSE(fs::exists(TargetsFolder() / "Huge.omtarget"));
+}
+
+TEST_F(TargetLibraryTest, ATargetTooLargeToReadBackIsNotWritten) {
+  current_.Set(LearnedFromFile());
+  const std::string longName(70000, 'n');
+  const TargetSaveResult result = SaveUserTarget(longName, current_, {});
+  EXPECT_EQ(result.outcome, TargetSaveOutcome::Failed);
+  EXPECT_EQ(result.reason, "the target is too large to save");
+  EXPECT_FALSE(fs::exists(TargetPathForName(longName)));
+  EXPECT_EQ(current_.Get().kind, TargetKind::Learned);
+}
+
+TEST_F(TargetLibraryTest, DeletingFailsWhileAnUnreadableFileStandsWhereTheTargetIsSaved) {
+  GridCurve huge{};
+  huge.fill(1e300);
+  const struct {
+    const char* what;
+    std::string text;
+  } unreadable[] = {
+      // As an older version wrote a target with huge values: over 100 KB.
+      {"too large to read", WriteTargetText("Warm", "", huge, huge)},
+      {"damaged", "Ombrix target 1\nname=Warm\npoints=180\ncurve=1 2 3\n"},
+  };
+  for (const auto& file : unreadable) {
+    SCOPED_TRACE(file.what);
+    ASSERT_EQ(SaveUserTarget("Warm", current_, [](const std::string&) { return true; }).outcome,
+              TargetSaveOutcome::Saved);
+    Put(TargetsFolder() / "Warm.omtarget", file.text);
+    const TargetDeleteResult result = DeleteUserTarget(current_, Confirmer{}.Callable());
+    EXPECT_EQ(result.outcome, TargetDeleteOutcome::Failed);
+    EXPECT_EQ(result.reason, "could not delete Warm.omtarget");
+    EXPECT_EQ(Slurp(TargetsFolder() / "Warm.omtarget"), file.text);
+    EXPECT_EQ(current_.Get().kind, TargetKind::User);
+  }
+
+  // A readable file there that stores another name is another target's:
+  // this one is simply gone.
+  ASSERT_EQ(SaveUserTarget("A/B", current_, [](const std::string&) { return true; }).outcome,
+            TargetSaveOutcome::Saved);
+  PutTarget("A-B.omtarget", "A-B");
+  EXPECT_EQ(DeleteUserTarget(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
+  EXPECT_EQ(ListedNames(), std::vector<std::string>{"A-B"});
+}
+
 TEST_F(TargetLibraryTest, DeletingNeedsAUserTargetAndAYes) {
   Confirmer confirmer;
   EXPECT_EQ(DeleteUserTarget(current_, confirmer.Callable()).outcome, TargetDeleteOutcome::NotUserTarget);

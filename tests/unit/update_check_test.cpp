@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -195,22 +196,74 @@ INSTANTIATE_TEST_SUITE_P(
                       BadResponse{"Redirect", Redirect()}),
     [](const ::testing::TestParamInfo<BadResponse>& info) { return std::string(info.param.name); });
 
-TEST_F(UpdateCheckTest, ABodyOfExactly65536BytesIsTakenButOutgrowsTheCache) {
-  std::string body = FeedFor("0.5.0");
-  body.insert(1, kMaxHttpBodyBytes - body.size(), ' ');
+// Large feeds whose quoting makes the cache larger than a small file: the
+// cache must still read back, or every instance would fetch at every turn.
+struct LargeFeed {
+  const char* name;
+  std::string body;
+};
+
+class LargeFeedTest : public UpdateCheckTest, public ::testing::WithParamInterface<LargeFeed> {};
+
+TEST_P(LargeFeedTest, IsFetchedOnceShowsTheUpdateAndIsNotFetchedAgainWithinTenMinutes) {
+  const std::string& body = GetParam().body;
+  ASSERT_LE(body.size(), kMaxHttpBodyBytes);
+  ASSERT_TRUE(ParseJson(body));
   Serve(Respond(200, body));
-  UpdateCheck check(Config(kNow));
-  check.CheckNow();
-  // The fetch counts as good and is written to the cache...
+  UpdateCheck first(Config(kNow));
+  first.CheckNow();
+  first.Refresh();
+  EXPECT_EQ(server_.RequestCount(), 1);
+  ASSERT_TRUE(first.Available());
+  EXPECT_EQ(first.Available()->version, "0.5.0");
+
   const std::string text = Slurp(shared_ / "updates.json");
-  auto written = ParseJson(text);
-  ASSERT_TRUE(written);
-  EXPECT_EQ(written->Find("feed")->text, body);
-  // ...but the cache text, with its quoting, is then larger than a small file
-  // may be, so it reads as empty and the next check is due at once.
   EXPECT_GT(text.size(), ombrix::kSmallFileLimit);
-  EXPECT_EQ(Cache().checkedAt, 0);
-  EXPECT_EQ(Cache().feed, "");
+  EXPECT_LE(text.size(), kMaxCacheBytes);
+  EXPECT_EQ(Cache().checkedAt, kNow);
+  EXPECT_EQ(Cache().feed, body);
+
+  UpdateCheck fiveMinutesLater(Config(kNow + 300));
+  EXPECT_EQ(fiveMinutesLater.Available(), first.Available());
+  fiveMinutesLater.CheckNow();
+  EXPECT_EQ(server_.RequestCount(), 1);
+  UpdateCheck tenMinutesLater(Config(kNow + 600));
+  tenMinutesLater.CheckNow();
+  EXPECT_EQ(server_.RequestCount(), 2);
+}
+
+LargeFeed FeedWithNotes(const char* name, std::size_t size, std::string_view unit) {
+  std::string notes;
+  const std::string feed = FeedFor("0.5.0");
+  const std::size_t room = size - feed.size() - std::string_view(R"(,"notes":"")").size();
+  while (notes.size() + unit.size() <= room) notes += unit;
+  std::string body = feed;
+  body.insert(body.size() - 1, R"(,"notes":")" + notes + "\"");
+  return {name, body};
+}
+
+LargeFeed FeedPaddedWithLineBreaks(const char* name, std::size_t size) {
+  std::string body = FeedFor("0.5.0");
+  body.insert(1, size - body.size(), '\n');
+  return {name, body};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Feeds, LargeFeedTest,
+    ::testing::Values(FeedWithNotes("SixtyKilobytesOfQuotesBackslashesAndLineEnds", 60000, R"(\"\\\n\r\t)"),
+                      // Every byte doubles when quoted: the largest cache there can be.
+                      FeedPaddedWithLineBreaks("LargestFeedOfLineBreaks", kMaxHttpBodyBytes)),
+    [](const ::testing::TestParamInfo<LargeFeed>& info) { return std::string(info.param.name); });
+
+TEST(UpdateCacheTest, TheLargestFeedWithTheLongestStampFitsTheCacheLimit) {
+  std::string feed = FeedFor("0.5.0");
+  feed.insert(1, kMaxHttpBodyBytes - feed.size(), '\n');
+  const UpdateCache cache{std::numeric_limits<std::int64_t>::min(), feed};
+  const std::string text = UpdateCacheText(cache);
+  EXPECT_LE(text.size(), kMaxCacheBytes);
+  const UpdateCache read = ParseUpdateCache(text);
+  EXPECT_EQ(read.checkedAt, cache.checkedAt);
+  EXPECT_EQ(read.feed, feed);
 }
 
 TEST_F(UpdateCheckTest, ARedirectIsNotFollowed) {
@@ -250,7 +303,10 @@ TEST_F(UpdateCheckTest, NothingIsFetchedWhenNotAllowed) {
 
 TEST_F(UpdateCheckTest, AnOversizedOrBrokenCacheCountsAsEmpty) {
   fs::create_directories(shared_);
-  std::ofstream(shared_ / "updates.json", std::ios::binary) << std::string(70000, ' ');
+  // A good cache, but padded beyond the largest one an accepted feed can make.
+  std::string oversized = UpdateCacheText(UpdateCache{kNow, FeedFor("0.5.0")});
+  oversized.insert(1, kMaxCacheBytes + 1 - oversized.size(), ' ');
+  std::ofstream(shared_ / "updates.json", std::ios::binary) << oversized;
   UpdateCheck check(Config(kNow));
   check.CheckNow();
   EXPECT_EQ(server_.RequestCount(), 1);
@@ -294,7 +350,7 @@ TEST(UpdateCheckDefaultsTest, DefaultsAreTheMakersFeedTheSharedFolderAndTheSyste
   EXPECT_FALSE(config.fetch);
   EXPECT_FALSE(config.allowed);
   UpdateCheck check(config);
-  EXPECT_EQ(check.Config().feedAddress, "https://updates.kestrune.com/ombrix/updates.json");
+  EXPECT_EQ(check.Config().feedAddress, "https://kestrune.com/updates.json");
   ASSERT_TRUE(check.Config().now && check.Config().fetch && check.Config().allowed);
   const auto systemNow = std::chrono::duration_cast<std::chrono::seconds>(
                              std::chrono::system_clock::now().time_since_epoch()).count();
@@ -424,6 +480,14 @@ TEST(UpdateVersionTest, OnlyANewerVersionIsAnUpdate) {
   EXPECT_FALSE(EvaluateFeed(FeedFor("0.9.99"), "ombrix", "0.10.0"));
   // A current version that does not parse never reports an update.
   EXPECT_FALSE(EvaluateFeed(FeedFor("9.0.0"), "ombrix", "0.4"));
+}
+
+TEST(UpdateFeedTest, OneFeedOnTheSiteHostAndPagesOpenOnThatSite) {
+  EXPECT_EQ(kDefaultFeedAddress, "https://kestrune.com/updates.json");
+  // What the update pill opens for a feed page.
+  const auto info = EvaluateFeed(FeedFor("0.5.0", "/plugins/ombrix"), "ombrix", "0.4.10");
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->page, "https://kestrune.com/plugins/ombrix");
 }
 
 TEST(UpdateVersionTest, PagePathsAreCheckedStrictly) {

@@ -143,11 +143,17 @@ void Analyse(const std::filesystem::path& path, const AnalysisRequest& request, 
 
   dsp::LearnedCurve curve;
   std::string learnError;
-  if (analyser->Finish(curve, learnError))
-    result.balance = BalanceAgainstTarget(curve.levels, result.sampleRate, request.target.levels,
-                                          request.target.crossovers);
-  else
+  if (analyser->Finish(curve, learnError)) {
+    const dsp::DeviationFit fit =
+        BalanceAgainstTarget(curve.levels, result.sampleRate, request.target.levels, request.target.crossovers);
+    if (fit.valid) {
+      result.balance = fit;
+    } else {
+      result.balanceError = "the deviation from the target could not be fitted";
+    }
+  } else {
     result.balanceError = learnError;
+  }
   result.ok = true;
 }
 
