@@ -224,7 +224,8 @@ class CorrectionWorker::StopSignal {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
     timespec deadline{};
     deadline.tv_sec = static_cast<time_t>(seconds.count());
-    deadline.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+    deadline.tv_nsec =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
     // steady_clock is CLOCK_MONOTONIC. A post without a raise (left over from
     // an earlier stop) or an interrupted wait just waits on.
     while (!raised_.load()) {

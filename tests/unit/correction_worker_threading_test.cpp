@@ -318,9 +318,9 @@ TEST(CorrectionWorkerLoop, ASettingOrTargetChangeReachesTheEngineOnTheNextPass) 
     double value;
   };
   const Change changes[] = {
-      {kCorrectTilt, 40.0},   {kCorrectLow, 30.0},     {kCorrectLoMid, 20.0},  {kCorrectHiMid, 70.0},
-      {kCorrectHigh, 10.0},   {kCorrectSpeed, 7.0},    {kLowCrossover, 150.0}, {kMidCrossover, 1500.0},
-      {kHighCrossover, 5000.0},
+      {kCorrectTilt, 40.0},   {kCorrectLow, 30.0},     {kCorrectLoMid, 20.0},
+      {kCorrectHiMid, 70.0},  {kCorrectHigh, 10.0},    {kCorrectSpeed, 7.0},
+      {kLowCrossover, 150.0}, {kMidCrossover, 1500.0}, {kHighCrossover, 5000.0},
   };
   for (const Change& change : changes) {
     host.Set(change.param, change.value);
@@ -333,7 +333,8 @@ TEST(CorrectionWorkerLoop, ASettingOrTargetChangeReachesTheEngineOnTheNextPass) 
     EXPECT_EQ(engine.midCrossover, expected.midCrossover) << "parameter " << change.param;
     EXPECT_EQ(engine.highCrossover, expected.highCrossover) << "parameter " << change.param;
     const Crossovers analysed = loop.Engine().Analysis().CurrentCrossovers();
-    const Crossovers sanitised = SanitizeCrossovers(expected.lowCrossover, expected.midCrossover, expected.highCrossover);
+    const Crossovers sanitised =
+        SanitizeCrossovers(expected.lowCrossover, expected.midCrossover, expected.highCrossover);
     EXPECT_EQ(analysed.low, sanitised.low) << "parameter " << change.param;
     EXPECT_EQ(analysed.mid, sanitised.mid) << "parameter " << change.param;
     EXPECT_EQ(analysed.high, sanitised.high) << "parameter " << change.param;

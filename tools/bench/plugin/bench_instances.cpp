@@ -126,8 +126,8 @@ struct ThreadTimes {
 
 ThreadTimes ReadThreadTimes() {
   ThreadTimes times;
-  for (const auto& entry : juce::RangedDirectoryIterator(juce::File("/proc/self/task"), false, "*",
-                                                         juce::File::findDirectories)) {
+  for (const auto& entry :
+       juce::RangedDirectoryIterator(juce::File("/proc/self/task"), false, "*", juce::File::findDirectories)) {
     const pid_t tid = entry.getFile().getFileName().getIntValue();
     double seconds = 0.0;
     if (tid > 0 && ThreadCpuSeconds(tid, seconds)) times.byTid[tid] = {ThreadName(tid), seconds};
@@ -365,9 +365,10 @@ void PrintThreads(const char* title, const Measurement& floor, const Measurement
 }
 
 void PrintResults(const Options& options, const PluginResults& floor, const PluginResults& plugin) {
-  std::printf("%d instances each, %.0f Hz stereo, %d-frame blocks at real-time pace, \"Correct\" on, "
-              "%.0f s measured per case, median of %d rounds\n\n",
-              options.instances, kRate, kBlock, options.seconds, options.rounds);
+  std::printf(
+      "%d instances each, %.0f Hz stereo, %d-frame blocks at real-time pace, \"Correct\" on, "
+      "%.0f s measured per case, median of %d rounds\n\n",
+      options.instances, kRate, kBlock, options.seconds, options.rounds);
   std::printf("%-24s %13s %10s %17s %14s\n", "share of a core", "pass-through", "Ombrix", "above the floor",
               "per instance");
   const auto row = [&](const char* name, const Measurement& f, const Measurement& p) {
