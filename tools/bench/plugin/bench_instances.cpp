@@ -8,7 +8,9 @@
 //
 // Shares of a core come from the process's CPU time (getrusage) over a fixed
 // wall time; the split by thread from each thread's CPU clock, threads of one
-// name added up. Run it alone on the machine (under the shared CPU lock):
+// name added up. Beside them it measures as many bare threads that only wake
+// every 10 ms, as the correction workers do: the floor of that design on the
+// machine at hand. Run it alone on the machine (under the shared CPU lock):
 // other work slows everything measured here.
 //
 // The update check is switched off for the run (a temporary data folder with
@@ -36,6 +38,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_events/juce_events.h>
 
+#include "dsp/correction_worker.h"
 #include "dsp/pinking_filter.h"
 #include "tools/host/plugin_host.h"
 
@@ -47,6 +50,7 @@ constexpr double kRate = 48000.0;
 constexpr int kBlock = 512;
 constexpr int kProgrammeBlocks = 375;  // 4 s, looped
 constexpr const char* kAudioThreadName = "bench audio";
+constexpr const char* kWakeUpThreadName = "bench wake-up";
 
 struct Options {
   int instances = 50;
@@ -281,6 +285,36 @@ Measurement Measure(const Options& options, const Session& session) {
   return m;
 }
 
+// What one thread per instance waking every 10 ms costs on this machine when
+// the threads do nothing else: the floor under the correction workers, which
+// wake as often (on the same grid of the monotonic clock).
+double MeasureBareWakeUps(const Options& options) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < options.instances; ++i) {
+    threads.emplace_back([&stop] {
+      pthread_setname_np(pthread_self(), kWakeUpThreadName);
+      while (!stop.load())
+        std::this_thread::sleep_until(
+            ombrix::dsp::NextPassTime(Clock::now(), ombrix::dsp::CorrectionWorkerIntervals{}.active));
+    });
+  }
+  Wait(options.warmUpSeconds);
+  const ThreadTimes before = ReadThreadTimes();
+  const auto wallBefore = Clock::now();
+  Wait(options.seconds);
+  const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
+  const ThreadTimes after = ReadThreadTimes();
+  stop.store(true);
+  for (auto& thread : threads) thread.join();
+  double cpu = 0.0;
+  for (const auto& [tid, entry] : after.byTid) {
+    const auto found = before.byTid.find(tid);
+    if (entry.first == kWakeUpThreadName && found != before.byTid.end()) cpu += entry.second - found->second.second;
+  }
+  return 100.0 * cpu / wall;
+}
+
 struct PluginResults {
   Measurement idle;
   Measurement playing;
@@ -364,7 +398,8 @@ void PrintThreads(const char* title, const Measurement& floor, const Measurement
   }
 }
 
-void PrintResults(const Options& options, const PluginResults& floor, const PluginResults& plugin) {
+void PrintResults(const Options& options, const PluginResults& floor, const PluginResults& plugin,
+                  double bareWakeUps) {
   std::printf(
       "%d instances each, %.0f Hz stereo, %d-frame blocks at real-time pace, \"Correct\" on, "
       "%.0f s measured per case, median of %d rounds\n\n",
@@ -381,6 +416,10 @@ void PrintResults(const Options& options, const PluginResults& floor, const Plug
   if (floor.playing.lateBlocks + plugin.playing.lateBlocks > 0)
     std::printf("late audio blocks: pass-through %ld, Ombrix %ld\n", floor.playing.lateBlocks,
                 plugin.playing.lateBlocks);
+  std::printf(
+      "for comparison: %d threads that only wake every 10 ms on the workers' grid cost %.2f %% of a core "
+      "(%.1f us a wake-up)\n",
+      options.instances, bareWakeUps, 1e4 * bareWakeUps / (options.instances * 100.0));
   PrintThreads("idle", floor.idle, plugin.idle);
   PrintThreads("playing", floor.playing, plugin.playing);
 }
@@ -407,10 +446,13 @@ int main(int argc, char** argv) {
   }
   const juce::File dataFolder = PrepareDataFolder();
   std::vector<Measurement> floorIdle, floorPlaying, pluginIdle, pluginPlaying;
+  double bareWakeUps = 0.0;
   {
     juce::ScopedJuceInitialiser_GUI juce;
     std::thread control([&] {
       pthread_setname_np(pthread_self(), "bench control");
+      std::fprintf(stderr, "bench_instances: bare thread wake-ups\n");
+      bareWakeUps = MeasureBareWakeUps(options);
       for (int round = 0; round < options.rounds; ++round) {
         std::fprintf(stderr, "bench_instances: round %d of %d\n", round + 1, options.rounds);
         const PluginResults floor = MeasurePlugin(options, options.floor, "pass-through");
@@ -427,6 +469,6 @@ int main(int argc, char** argv) {
   }
   dataFolder.deleteRecursively();
   PrintResults(options, PluginResults{Median(floorIdle), Median(floorPlaying)},
-               PluginResults{Median(pluginIdle), Median(pluginPlaying)});
+               PluginResults{Median(pluginIdle), Median(pluginPlaying)}, bareWakeUps);
   return 0;
 }
