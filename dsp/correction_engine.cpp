@@ -226,6 +226,7 @@ void CorrectionEngine::InstallObserver() {
 void CorrectionEngine::Configure(double sampleRate) {
   if (std::isfinite(sampleRate) && sampleRate > 0.0) sampleRate_ = sampleRate;
   analysis_.Configure(sampleRate_);
+  targetPowerSumCurrent_ = false;  // the valid points depend on the rate
   analysis_.SetSlowTimeConstant(kSlowTimeConstant);
   InstallObserver();
   fitBasis_.Update(CrossoversOf(settings_), sampleRate_);
@@ -250,13 +251,18 @@ void CorrectionEngine::SetSettings(const CorrectionSettings& settings) {
   if (usable(settings.midCrossover)) settings_.midCrossover = settings.midCrossover;
   if (usable(settings.highCrossover)) settings_.highCrossover = settings.highCrossover;
   const Crossovers c = SanitizeCrossovers(settings_.lowCrossover, settings_.midCrossover, settings_.highCrossover);
-  analysis_.SetCrossovers(c.low, c.mid, c.high);
+  // Handing the analysis the crossovers it has would only redo its band table.
+  const Crossovers current = analysis_.CurrentCrossovers();
+  if (c.low != current.low || c.mid != current.mid || c.high != current.high)
+    analysis_.SetCrossovers(c.low, c.mid, c.high);
   fitBasis_.Update(CrossoversOf(settings_), sampleRate_);
 }
 
 void CorrectionEngine::SetTargetLevels(const GridCurve& levels) {
   for (std::size_t i = 0; i < kGridPoints; ++i) {
-    targetLevels_[i] = std::clamp(FiniteOrZero(levels[i]), -kTargetLimitDb, kTargetLimitDb);
+    const double level = std::clamp(FiniteOrZero(levels[i]), -kTargetLimitDb, kTargetLimitDb);
+    if (level != targetLevels_[i]) targetPowerSumCurrent_ = false;
+    targetLevels_[i] = level;
   }
 }
 
@@ -276,9 +282,36 @@ void CorrectionEngine::FrameUpdate(double meanSquare, double hopSeconds) {
   Glide(hopSeconds);
 }
 
-void CorrectionEngine::FitTargetGains(double hopSeconds) {
-  GridCurve deviation = LevelMatch(analysis_, analysis_.SlowAverage(), targetLevels_);
+GridCurve CorrectionEngine::DeviationFromTarget() {
+  // LevelMatch of the slow average against the target levels, minus the
+  // target, with the same sums in the same order; the target's power over
+  // the analysis range changes only with the target and the rate, so it is
+  // summed again only then.
+  const ValidFlags& valid = analysis_.Valid();
+  if (!targetPowerSumCurrent_) {
+    targetPowerSum_ = 0.0;
+    for (std::size_t i = 0; i < kGridPoints; ++i) {
+      if (valid[i] && InAnalysisRange(kGrid.hz[i])) targetPowerSum_ += std::pow(10.0, targetLevels_[i] / 10.0);
+    }
+    targetPowerSumCurrent_ = true;
+  }
+  const GridCurve& powers = analysis_.SlowAverage();
+  GridCurve deviation{};
+  double powerSum = 0.0;
+  for (std::size_t i = 0; i < kGridPoints; ++i) {
+    deviation[i] = 10.0 * std::log10(std::max(powers[i], 1e-30));
+    if (valid[i] && InAnalysisRange(kGrid.hz[i])) powerSum += powers[i];
+  }
+  if (targetPowerSum_ > 0.0 && powerSum > 0.0) {
+    const double offset = 10.0 * std::log10(targetPowerSum_ / powerSum);
+    for (double& value : deviation) value += offset;
+  }
   for (std::size_t i = 0; i < kGridPoints; ++i) deviation[i] -= targetLevels_[i];
+  return deviation;
+}
+
+void CorrectionEngine::FitTargetGains(double hopSeconds) {
+  const GridCurve deviation = DeviationFromTarget();
   const BandValues activity = BandActivity(analysis_);
   const Crossovers crossovers =
       SanitizeCrossovers(settings_.lowCrossover, settings_.midCrossover, settings_.highCrossover);

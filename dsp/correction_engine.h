@@ -110,12 +110,17 @@ class CorrectionEngine {
 
  private:
   void InstallObserver();
+  GridCurve DeviationFromTarget();
   void FitTargetGains(double hopSeconds);
   void Glide(double hopSeconds);
 
   double sampleRate_ = 48000.0;
   SpectrumAnalysis analysis_;
   GridCurve targetLevels_{};
+  // The target levels' power summed over the valid points of the analysis
+  // range, for the level match of every loud frame.
+  double targetPowerSum_ = 0.0;
+  bool targetPowerSumCurrent_ = false;
   CorrectionSettings settings_{};
   CorrectionGains currentGains_{};
   CorrectionGains targetGains_{};

@@ -1,6 +1,12 @@
 #include "dsp/correction_worker.h"
 
+#include <pthread.h>
+#include <semaphore.h>
+
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <ctime>
 #include <limits>
 
 #include "core/parameter_table.h"
@@ -12,7 +18,33 @@ constexpr double kFallbackSampleRate = 48000.0;
 
 double Seconds(std::chrono::milliseconds interval) { return std::chrono::duration<double>(interval).count(); }
 
+// So that per-thread CPU figures and profilers can tell the worker apart.
+void NameThisThread() { pthread_setname_np(pthread_self(), "Ombrix correct"); }
+
+// Exact comparison: a value that is not a number never matches, so such
+// settings are handed on every pass (the engine sanitises them).
+bool SameSettings(const CorrectionSettings& a, const CorrectionSettings& b) {
+  return a.amount == b.amount && a.speedSeconds == b.speedSeconds && a.lowCrossover == b.lowCrossover &&
+         a.midCrossover == b.midCrossover && a.highCrossover == b.highCrossover;
+}
+
+// Equal as the floats the gains are published as.
+template <std::size_t N>
+bool SameAsPublished(const std::array<double, N>& published, const std::array<double, N>& values) {
+  for (std::size_t k = 0; k < N; ++k) {
+    if (published[k] != static_cast<double>(static_cast<float>(values[k]))) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::chrono::steady_clock::time_point NextPassTime(std::chrono::steady_clock::time_point now,
+                                                   std::chrono::milliseconds interval) {
+  if (interval.count() <= 0) return now;
+  const auto sinceEpoch = now.time_since_epoch();
+  return std::chrono::steady_clock::time_point((sinceEpoch / interval + 1) * interval);
+}
 
 FrozenGainsCache::Key FrozenGainsCache::NanKey() {
   Key key;
@@ -102,15 +134,38 @@ std::chrono::milliseconds CorrectionWorkerLoop::ActivePass() {
   }
   fromFrozen_ = false;
 
-  engine_.SetSettings(Settings());
+  UpdateEngineSettings();
+  UpdateEngineTarget();
+  DrainFifo();
+  PublishEngineGains();
+  return intervals_.active;
+}
+
+void CorrectionWorkerLoop::UpdateEngineSettings() {
+  const CorrectionSettings settings = Settings();
+  if (engineSettings_ && SameSettings(*engineSettings_, settings)) return;
+  engine_.SetSettings(settings);
+  engineSettings_ = settings;
+}
+
+void CorrectionWorkerLoop::UpdateEngineTarget() {
+  // Read before the copy: a change during the copy shows up on the next pass.
+  const std::optional<std::uint64_t> revision = host_.TargetRevision();
+  if (revision && engineTargetRevision_ == revision) return;
   host_.CopyTargetLevels(targetLevels_);
   engine_.SetTargetLevels(targetLevels_);
-  DrainFifo();
+  engineTargetRevision_ = revision;
+}
 
-  published.SetApplied(engine_.CurrentGains());
-  published.SetAppliedCopy(engine_.CurrentGains());
-  published.SetBandSlewWeights(engine_.BandSlewWeights());
-  return intervals_.active;
+void CorrectionWorkerLoop::PublishEngineGains() {
+  // Compared with what is published now rather than with what this loop
+  // published last, so values another writer left behind are still replaced.
+  PublishedGains& published = host_.Published();
+  const CorrectionGains& gains = engine_.CurrentGains();
+  if (!SameAsPublished(published.Applied(), gains)) published.SetApplied(gains);
+  if (!SameAsPublished(published.AppliedCopy(), gains)) published.SetAppliedCopy(gains);
+  if (!SameAsPublished(published.BandSlewWeights(), engine_.BandSlewWeights()))
+    published.SetBandSlewWeights(engine_.BandSlewWeights());
 }
 
 void CorrectionWorkerLoop::DrainFifo() {
@@ -142,39 +197,70 @@ std::chrono::milliseconds CorrectionWorkerLoop::InactivePass() {
   return intervals_.idle;
 }
 
+// The stop flag and what wakes the thread from its wait. A timed wait on a
+// semaphore is one system call where a condition variable's takes two or
+// three; with many instances in a process the wake-ups are most of what the
+// workers cost.
+class CorrectionWorker::StopSignal {
+ public:
+  StopSignal() { sem_init(&semaphore_, 0, 0); }
+  ~StopSignal() { sem_destroy(&semaphore_); }
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+
+  void Raise() {
+    raised_.store(true);
+    sem_post(&semaphore_);
+  }
+  bool Raised() const { return raised_.load(); }
+  void Clear() {
+    raised_.store(false);
+    while (sem_trywait(&semaphore_) == 0) {
+    }
+  }
+  // Waits until the time comes or the signal is raised; true when raised.
+  bool WaitUntil(std::chrono::steady_clock::time_point wakeUp) {
+    const auto sinceEpoch = wakeUp.time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    timespec deadline{};
+    deadline.tv_sec = static_cast<time_t>(seconds.count());
+    deadline.tv_nsec =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+    // steady_clock is CLOCK_MONOTONIC. A post without a raise (left over from
+    // an earlier stop) or an interrupted wait just waits on.
+    while (!raised_.load()) {
+      if (sem_clockwait(&semaphore_, CLOCK_MONOTONIC, &deadline) == 0 || errno == EINTR) continue;
+      break;  // timed out (or a deadline the call refused: the pass runs again)
+    }
+    return raised_.load();
+  }
+
+ private:
+  std::atomic<bool> raised_{false};
+  sem_t semaphore_;
+};
+
 CorrectionWorker::CorrectionWorker(CorrectionWorkerHost& host, CorrectionWorkerIntervals intervals)
-    : loop_(host, intervals) {}
+    : loop_(host, intervals), stop_(std::make_unique<StopSignal>()) {}
 
 CorrectionWorker::~CorrectionWorker() { Stop(); }
 
 void CorrectionWorker::Start() {
   if (thread_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(stopMutex_);
-    stopRequested_ = false;
-  }
+  stop_->Clear();
   thread_ = std::thread([this] { Run(); });
 }
 
 void CorrectionWorker::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(stopMutex_);
-    stopRequested_ = true;
-  }
-  stopSignal_.notify_all();
+  stop_->Raise();
   if (thread_.joinable()) thread_.join();
 }
 
 void CorrectionWorker::Run() {
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(stopMutex_);
-      if (stopRequested_) return;
-    }
-    // The pass runs without the stop mutex; only the wait below holds it.
-    const std::chrono::milliseconds wait = loop_.RunPass();
-    std::unique_lock<std::mutex> lock(stopMutex_);
-    if (stopSignal_.wait_for(lock, wait, [this] { return stopRequested_; })) return;
+  NameThisThread();
+  while (!stop_->Raised()) {
+    const std::chrono::milliseconds interval = loop_.RunPass();
+    if (stop_->WaitUntil(NextPassTime(std::chrono::steady_clock::now(), interval))) return;
   }
 }
 

@@ -3,10 +3,17 @@
 // worker FIFO while correction is active and publishes the gains the audio
 // thread applies. It also publishes the frozen gains while "Freeze" holds the
 // correction, and winds the gains down to 0 shortly after correction stops.
+//
+// Many instances run side by side in one host, so a pass does only what
+// changed since the last one: settings go to the engine when a parameter
+// moved, the target is copied when its revision moved, and gains are
+// published when they differ from what is published. A pass that brings no
+// analysis frame costs little more than reading the parameters.
 #include <array>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -35,6 +42,10 @@ class CorrectionWorkerHost {
   // The current target's 180 levels, copied under the target mutex; the
   // mutex is held for the copy and nothing else.
   virtual void CopyTargetLevels(GridCurve& levels) const = 0;
+  // A number that changes whenever the current target does, read without the
+  // target mutex: the worker copies the levels only when it moved. Without
+  // one (nullopt) the levels are copied on every active pass.
+  virtual std::optional<std::uint64_t> TargetRevision() const { return std::nullopt; }
   // Consumer side of the ring the audio thread fills.
   virtual AnalysisFifo& WorkerFifo() = 0;
   virtual PublishedGains& Published() = 0;
@@ -91,7 +102,10 @@ class CorrectionWorkerLoop {
   const CorrectionGains& CurrentFrozenGains(const CorrectionSettings& settings, double sampleRate);
   std::chrono::milliseconds ActivePass();
   std::chrono::milliseconds InactivePass();
+  void UpdateEngineSettings();
+  void UpdateEngineTarget();
   void DrainFifo();
+  void PublishEngineGains();
 
   CorrectionWorkerHost& host_;
   CorrectionWorkerIntervals intervals_;
@@ -101,10 +115,23 @@ class CorrectionWorkerLoop {
   bool fromFrozen_ = false;
   double idleSeconds_ = 0.0;
   FrozenGainsCache frozenCache_;
+  // What the engine was last given; nullopt until the first active pass.
+  std::optional<CorrectionSettings> engineSettings_;
+  std::optional<std::uint64_t> engineTargetRevision_;
   GridCurve targetLevels_{};
   std::vector<float> left_;
   std::vector<float> right_;
 };
+
+// When the pass after one that ends at `now` starts: the next whole multiple of
+// the interval on the monotonic clock, so that the workers of all instances
+// in a process wake at the same moments rather than each on its own phase.
+// Waking threads costs the system far more when the wake-ups are spread out
+// (every one of them brings an idle processor back) than when they come
+// together. A pass still starts every interval; only the first one after a
+// change of interval may come sooner.
+std::chrono::steady_clock::time_point NextPassTime(std::chrono::steady_clock::time_point now,
+                                                   std::chrono::milliseconds interval);
 
 // The thread. Started by its owner; Stop (or the destructor) wakes it from
 // any wait at once and joins it.
@@ -123,12 +150,11 @@ class CorrectionWorker {
   bool Started() const { return thread_.joinable(); }
 
  private:
+  class StopSignal;
   void Run();
 
   CorrectionWorkerLoop loop_;
-  std::mutex stopMutex_;  // guards stopRequested_ for the wait only
-  std::condition_variable stopSignal_;
-  bool stopRequested_ = false;
+  std::unique_ptr<StopSignal> stop_;
   std::thread thread_;
 };
 

@@ -9,6 +9,7 @@ void CurrentTarget::Set(TargetChoice choice) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     std::swap(choice_, choice);
+    revision_.fetch_add(1, std::memory_order_release);
   }
   // `choice` now holds the previous record and is freed outside the lock.
 }

@@ -1,7 +1,10 @@
 // The 20 ms idle tick on the message thread, with or without an editor: the
 // freeze capture, theme and title tracking, pending saves, preset-modified
-// tracking and the editor's snapshot.
+// tracking and the editor's snapshot. A host may run many instances, each
+// ticking 50 times a second with no editor open, so the steps that run
+// without one make no strings and copy nothing unless something changed.
 #include <cmath>
+#include <utility>
 
 #include "plugin/ombrix.h"
 
@@ -70,6 +73,7 @@ void Ombrix::OnUIClose() {
 void Ombrix::updateTrackProperties(const TrackProperties& properties) {
   channelContext_.name = properties.name.toStdString();
   channelContext_.colour = properties.colour.getARGB();  // a transparent colour means none
+  channelContextChanged_ = true;
 }
 
 void Ombrix::TrackPresetModified() {
@@ -80,7 +84,13 @@ void Ombrix::TrackPresetModified() {
     savedModifiedMark_ = false;
     return;
   }
-  if (presetModified_ || PresetName().empty()) return;
+  if (presetModified_) return;
+  {
+    // Runs every tick of every instance, editor or not: look at the name
+    // without copying it.
+    std::lock_guard<std::mutex> lock(presetNameLock_);
+    if (presetName_.empty()) return;
+  }
   if (presetSnapshot_.size() != static_cast<std::size_t>(kNumParams)) return;
   for (int i = 0; i < kNumParams; ++i) {
     const double a = ParamValue(i), b = presetSnapshot_[static_cast<std::size_t>(i)];
@@ -124,14 +134,21 @@ void Ombrix::OnIdle() {
       themeChanged_.store(true);
     }
   }
-  if (editor != nullptr && themeChanged_.exchange(false)) {
+  // A change with no editor open is consumed: an editor that opens later is
+  // built with the theme as it then stands.
+  if (themeChanged_.exchange(false) && editor != nullptr) {
     editor->Rebuild();
     statusText_.clear();  // the new status line needs its text again
   }
-  const std::string title = TrackTitle(trackLink_, channelContext_);
-  if (title != titleText_) {
-    titleText_ = title;
-    if (editor != nullptr) editor->ShowTitle(TitleControlText(title));
+  // REAPER's track functions are asked afresh every tick; without them the
+  // title comes from the channel context alone and is made again only when
+  // that changed, not built as a new string every tick.
+  if (trackLink_.IsBound() || std::exchange(channelContextChanged_, false)) {
+    const std::string title = TrackTitle(trackLink_, channelContext_);
+    if (title != titleText_) {
+      titleText_ = title;
+      if (editor != nullptr) editor->ShowTitle(TitleControlText(title));
+    }
   }
   SavePendingNames();
   TakeReferenceResult();

@@ -32,6 +32,7 @@ class Ombrix::WorkerLink final : public dsp::CorrectionWorkerHost {
   bool RenderingOffline() const override { return owner_.RenderingOffline(); }
   double SampleRate() const override { return owner_.RememberedSampleRate(); }
   void CopyTargetLevels(dsp::GridCurve& levels) const override { owner_.target_.CopyCurve(levels); }
+  std::optional<std::uint64_t> TargetRevision() const override { return owner_.target_.Revision(); }
   dsp::AnalysisFifo& WorkerFifo() override { return owner_.workerFifo_; }
   dsp::PublishedGains& Published() override { return owner_.published_; }
 

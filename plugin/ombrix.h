@@ -254,6 +254,7 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   std::shared_ptr<kestrune::updates::UpdateCheck> updateCheck_;
   std::unique_ptr<kestrune::updates::ServiceWorker> serviceWorker_;
   ChannelContextInfo channelContext_;  // from the VST3 channel context
+  bool channelContextChanged_ = true;  // the title has not been made from it yet
   std::unique_ptr<juce::Timer> idleTimer_;
 
   // The correction worker reads the plug-in through this link; declared

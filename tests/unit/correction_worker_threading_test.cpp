@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -277,6 +279,67 @@ TEST(CorrectionWorkerLoop, FrozenGainsFollowEveryValueTheyDependOn) {
     EXPECT_EQ(host.published.Applied(), expected) << "parameter " << change.param;
     EXPECT_EQ(loop.FrozenCache().Computations(), expectedComputations) << "parameter " << change.param;
   }
+}
+
+// The plug-in's link also reports the target's revision: the worker then
+// copies the levels only when the target changed, and hands the engine its
+// settings only when a parameter moved. Neither may delay a change.
+class RevisionHost : public FakeHost {
+ public:
+  std::optional<std::uint64_t> TargetRevision() const override { return target.Revision(); }
+};
+
+TEST(CorrectionWorkerLoop, ASettingOrTargetChangeReachesTheEngineOnTheNextPass) {
+  RevisionHost host;
+  CorrectionWorkerLoop loop(host);
+  ShapedNoise noise(48000.0, 31);
+  noise.SetShape(SignalShape{});
+  host.Set(kCorrect, 1.0);
+  for (int i = 0; i < 3; ++i) {
+    host.PushAudio(noise, 1.0);
+    loop.RunPass();
+  }
+  EXPECT_EQ(host.targetCopies.load(), 1);  // an unchanged target is not copied again
+  const CorrectionGains before = loop.Engine().CurrentGains();
+
+  TargetChoice brighter;
+  brighter.curve = TiltedTarget(1.0, {3.0, -1.0, 0.0, 2.0});
+  host.target.Set(brighter);
+  loop.RunPass();
+  EXPECT_EQ(loop.Engine().TargetLevels(), brighter.curve);
+  // And the correction turns towards it as soon as audio arrives.
+  host.PushAudio(noise, 1.0);
+  loop.RunPass();
+  EXPECT_NE(loop.Engine().TargetGains(), before);
+  EXPECT_EQ(host.published.Applied(), AsPublished(loop.Engine().CurrentGains()));
+
+  struct Change {
+    int param;
+    double value;
+  };
+  const Change changes[] = {
+      {kCorrectTilt, 40.0},   {kCorrectLow, 30.0},     {kCorrectLoMid, 20.0},
+      {kCorrectHiMid, 70.0},  {kCorrectHigh, 10.0},    {kCorrectSpeed, 7.0},
+      {kLowCrossover, 150.0}, {kMidCrossover, 1500.0}, {kHighCrossover, 5000.0},
+  };
+  for (const Change& change : changes) {
+    host.Set(change.param, change.value);
+    loop.RunPass();
+    const CorrectionSettings expected = SettingsOf(host);
+    const CorrectionSettings& engine = loop.Engine().Settings();
+    EXPECT_EQ(engine.amount, expected.amount) << "parameter " << change.param;
+    EXPECT_EQ(engine.speedSeconds, expected.speedSeconds) << "parameter " << change.param;
+    EXPECT_EQ(engine.lowCrossover, expected.lowCrossover) << "parameter " << change.param;
+    EXPECT_EQ(engine.midCrossover, expected.midCrossover) << "parameter " << change.param;
+    EXPECT_EQ(engine.highCrossover, expected.highCrossover) << "parameter " << change.param;
+    const Crossovers analysed = loop.Engine().Analysis().CurrentCrossovers();
+    const Crossovers sanitised =
+        SanitizeCrossovers(expected.lowCrossover, expected.midCrossover, expected.highCrossover);
+    EXPECT_EQ(analysed.low, sanitised.low) << "parameter " << change.param;
+    EXPECT_EQ(analysed.mid, sanitised.mid) << "parameter " << change.param;
+    EXPECT_EQ(analysed.high, sanitised.high) << "parameter " << change.param;
+  }
+  EXPECT_EQ(host.targetCopies.load(), 2);
 }
 
 // ---------------------------------------------------------------- the thread
