@@ -2,6 +2,8 @@
 // What the editor draws, rebuilt on the editor thread every idle tick from the
 // plug-in's two display FIFOs: its own input and output analysers, the
 // smoothed target, the correction curve and the band readouts.
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/eq_design.h"
@@ -53,8 +55,10 @@ class SpectrumSnapshot {
 
   // Only the sample-rate check and the target curves (while bypassed).
   void UpdateTargetSnapshot(const SnapshotInputs& in);
-  // The full tick: drains both FIFOs into the analysers and rebuilds
-  // everything.
+  // The full tick: drains both FIFOs into the analysers and rebuilds what
+  // its inputs changed (new analysis frames, the target, the resolution, the
+  // crossovers, the applied gains); the rest keeps its values, which are what
+  // a full rebuild would give.
   void BuildSpectrumSnapshot(const SnapshotInputs& in);
 
   // Makes the next tick configure both analysers afresh (editor reopened).
@@ -79,6 +83,45 @@ class SpectrumSnapshot {
   CorrectionGains appliedGains_{};
   GridCurve targetLevels_{};
   GridCurve targetSpread_{};
+
+  // What the curves were last computed from. An analyser's state is named by
+  // how often it was configured or reset and how many frames it analysed.
+  struct AnalyserState {
+    std::uint64_t generation = 0;
+    std::uint64_t frames = 0;
+    bool operator==(const AnalyserState&) const = default;
+  };
+  AnalyserState StateOf(const SpectrumAnalysis& analysis, std::uint64_t generation) const {
+    return {generation, analysis.FramesAnalysed()};
+  }
+  std::uint64_t inputGeneration_ = 0, outputGeneration_ = 0;
+  std::optional<std::uint64_t> targetRevision_;  // of the target read last
+  std::uint64_t targetVersion_ = 0;               // counts changes of the smoothed target
+  int targetResolution_ = -1;
+  ValidFlags targetValid_{};
+  std::optional<Crossovers> crossovers_;
+  struct CurveInputs {
+    AnalyserState analyser;
+    std::uint64_t targetVersion = ~0ULL;
+    int resolution = -1;
+    bool operator==(const CurveInputs&) const = default;
+  };
+  std::optional<CurveInputs> inputCurvesFrom_, outputCurvesFrom_;
+  struct ReadoutInputs {
+    AnalyserState input, output;
+    bool fromOutput = false;
+    std::uint64_t targetVersion = ~0ULL;
+    double low = 0.0, mid = 0.0, high = 0.0;
+    BandValues weights{};
+    bool operator==(const ReadoutInputs&) const = default;
+  };
+  std::optional<ReadoutInputs> readoutsFrom_;
+  struct CorrectionInputs {
+    CorrectionGains gains{};
+    double low = 0.0, mid = 0.0, high = 0.0, sampleRate = 0.0;
+    bool operator==(const CorrectionInputs&) const = default;
+  };
+  std::optional<CorrectionInputs> correctionFrom_;
 };
 
 }  // namespace ombrix::dsp

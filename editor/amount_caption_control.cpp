@@ -19,7 +19,9 @@ AmountCaptionControl::AmountCaptionControl(ombrix::ParameterCallables parameters
       prefix_(std::move(prefix)),
       liveValue_(std::move(liveValue)),
       entry_(entry),
-      edited_(std::move(edited)) {}
+      edited_(std::move(edited)) {
+  setOpaque(true);  // it sits on the card: nothing behind it needs painting
+}
 
 juce::String AmountCaptionControl::CaptionText() const {
   std::string text = prefix_ + ombrix::FormatParamValue(index_, parameters_.value(index_));
@@ -27,8 +29,8 @@ juce::String AmountCaptionControl::CaptionText() const {
   return juce::String::fromUTF8(text.c_str());
 }
 
-void AmountCaptionControl::FollowParameter() {
-  if (parameters_.value(index_) != drawnValue_) repaint();
+void AmountCaptionControl::Follow() {
+  if (CaptionText() != drawnText_) repaint();
 }
 
 void AmountCaptionControl::mouseDown(const juce::MouseEvent& e) { OpenEntry(e); }
@@ -66,9 +68,11 @@ void AmountCaptionControl::mouseExit(const juce::MouseEvent&) {
 }
 
 void AmountCaptionControl::Draw(juce::Graphics& g) {
-  drawnValue_ = parameters_.value(index_);
+  g.setColour(fixed_colours::Card());  // it sits on the card: nothing behind it needs painting
+  g.fillRect(Box());
+  drawnText_ = CaptionText();
   const TextStyle style = hovered_ ? labelStyle_.WithColour(text_styles::kColours.text) : labelStyle_;
-  DrawText(g, style, CaptionText(), Box());
+  DrawText(g, style, drawnText_, Box());
 }
 
 }  // namespace tonal_panel

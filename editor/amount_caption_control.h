@@ -9,7 +9,7 @@
 #include <string>
 
 #include "editor/canvas_control.h"
-#include "editor/parameter_follower.h"
+#include "editor/tick_follower.h"
 #include "editor/text_entry.h"
 #include "editor/text_style.h"
 #include "plugin/editor_callables.h"
@@ -19,7 +19,7 @@ namespace tonal_panel {
 // " · +1.2 dB": the live value of a caption, or nothing while not correcting.
 std::string LiveValueText(bool correcting, double value, const std::string& unit);
 
-class AmountCaptionControl final : public CanvasControl, public ParameterFollower {
+class AmountCaptionControl final : public CanvasControl, public TickFollower {
  public:
   static constexpr int kMaxTypedLength = 16;
 
@@ -31,8 +31,8 @@ class AmountCaptionControl final : public CanvasControl, public ParameterFollowe
   // The text the caption shows now.
   juce::String CaptionText() const;
 
-  // ParameterFollower
-  void FollowParameter() override;
+  // TickFollower
+  void Follow() override;
 
   // juce::Component
   void mouseDown(const juce::MouseEvent& e) override;
@@ -55,7 +55,7 @@ class AmountCaptionControl final : public CanvasControl, public ParameterFollowe
   std::function<void()> edited_;
   TextStyle labelStyle_ = text_styles::CaptionLabel();
   TextStyle valueStyle_ = text_styles::CaptionValue();
-  double drawnValue_ = 0.0;
+  juce::String drawnText_;
   bool hovered_ = false;
 };
 

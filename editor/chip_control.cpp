@@ -4,7 +4,9 @@ namespace kestrune::controls {
 
 ChipControl::ChipControl(tonal_panel::TextStyle style, const tonal_panel::Palette& palette,
                          tonal_panel::TextEntry& entry, ChipCallables callables)
-    : style_(style), palette_(palette), entry_(entry), callables_(std::move(callables)) {}
+    : style_(style), palette_(palette), entry_(entry), callables_(std::move(callables)) {
+  setOpaque(true);  // it sits on the card: nothing behind it needs painting
+}
 
 juce::Rectangle<float> ChipControl::LabelBox() const {
   const juce::Rectangle<float> b = Box();
@@ -23,7 +25,7 @@ std::string ChipControl::ShownLabel() {
   return shown_;
 }
 
-void ChipControl::FollowParameter() {
+void ChipControl::Follow() {
   if (callables_.label && callables_.label() != label_) repaint();
 }
 
@@ -64,6 +66,8 @@ void ChipControl::mouseExit(const juce::MouseEvent&) {
 
 void ChipControl::Draw(juce::Graphics& g) {
   const juce::Rectangle<float> b = Box();
+  g.setColour(tonal_panel::fixed_colours::Card());
+  g.fillRect(b);
   g.setColour(hovered_ ? palette_.textDim : palette_.textFaint);
   g.drawRoundedRectangle(b.reduced(0.5f), b.getHeight() / 2.0f, 1.0f);
 

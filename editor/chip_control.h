@@ -11,7 +11,7 @@
 #include "editor/canvas_control.h"
 #include "editor/menu_model.h"
 #include "editor/palette.h"
-#include "editor/parameter_follower.h"
+#include "editor/tick_follower.h"
 #include "editor/shorten_text.h"
 #include "editor/text_entry.h"
 #include "editor/text_style.h"
@@ -25,7 +25,7 @@ struct ChipCallables {
   std::function<void(const std::string& text)> textEntered;
 };
 
-class ChipControl final : public tonal_panel::CanvasControl, public tonal_panel::ParameterFollower {
+class ChipControl final : public tonal_panel::CanvasControl, public tonal_panel::TickFollower {
  public:
   static constexpr int kMaxTypedLength = 16;
 
@@ -41,8 +41,8 @@ class ChipControl final : public tonal_panel::CanvasControl, public tonal_panel:
   // The label as drawn (shortened when it does not fit).
   std::string ShownLabel();
 
-  // ParameterFollower
-  void FollowParameter() override;
+  // TickFollower
+  void Follow() override;
 
   // juce::Component
   void mouseDown(const juce::MouseEvent& e) override;

@@ -1,7 +1,7 @@
 #pragma once
 // The control tree one layout built: it owns every control in attach order
 // and keeps the lookups the idle tick and the controls need (tags, shade
-// groups, parameter-bound controls, the captions that follow live values).
+// groups, the controls that follow what they show on every tick).
 #include <map>
 #include <memory>
 #include <vector>
@@ -10,7 +10,7 @@
 
 #include "editor/layout.h"
 #include "editor/panel_control.h"
-#include "editor/parameter_follower.h"
+#include "editor/tick_follower.h"
 #include "editor/text_control.h"
 
 namespace kestrune::controls {
@@ -31,8 +31,7 @@ struct EditorControls {
   std::vector<PanelControl*> correctShades;
   std::vector<PanelControl*> freezeShades;
   std::vector<PanelControl*> bypassShades;
-  std::vector<ParameterFollower*> followers;
-  std::vector<juce::Component*> liveCaptions;  // repainted every tick while correcting
+  std::vector<TickFollower*> followers;
   kestrune::controls::UpdatePillControl* updatePill = nullptr;
   kestrune::controls::PresetBarControl* presetBar = nullptr;
   SettingsMenuControl* settingsMenu = nullptr;

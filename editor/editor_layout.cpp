@@ -81,10 +81,11 @@ class Builder {
         AddTargetChip(entry);
         break;
       case ControlId::Legend:
-        Attach(entry, std::make_unique<LegendControl>(palette.accent, callables.correcting));
+        controls_->followers.push_back(
+            &Attach(entry, std::make_unique<LegendControl>(palette.accent, callables.correcting)));
         break;
       case ControlId::Readouts:
-        Attach(entry, std::make_unique<ReadoutsControl>(palette, callables.readouts));
+        controls_->followers.push_back(&Attach(entry, std::make_unique<ReadoutsControl>(palette, callables.readouts)));
         break;
       case ControlId::CorrectPill:
         AddPill(entry, ombrix::kCorrect, "CORRECT", "CORRECT", false);
@@ -99,10 +100,11 @@ class Builder {
         for (const KnobColumn& column : kKnobColumns) AddKnobColumn(column);
         break;
       case ControlId::Loudness:
-        Attach(entry,
-               std::make_unique<LoudnessControl>(palette, callables.loudnessReading, callables.toggleLoudnessView,
-                                                 callables.toggleLoudnessViewAndResetMeters),
-               LoudnessControl::kPaintMargin);
+        controls_->followers.push_back(
+            &Attach(entry,
+                    std::make_unique<LoudnessControl>(palette, callables.loudnessReading, callables.toggleLoudnessView,
+                                                      callables.toggleLoudnessViewAndResetMeters),
+                    LoudnessControl::kPaintMargin));
         break;
       case ControlId::LoudnessChip:
         AddLoudnessChip(entry);
@@ -174,10 +176,9 @@ class Builder {
     auto& caption = Own(CaptionBounds(column.centreX),
                         std::make_unique<AmountCaptionControl>(
                             callables.parameters, column.parameter, std::string(column.captionPrefix),
-                            LiveValueOf(column), *context_.textEntry, [&knob] { knob.FollowParameter(); }));
+                            LiveValueOf(column), *context_.textEntry, [&knob] { knob.Follow(); }));
     controls_->followers.push_back(&knob);
     controls_->followers.push_back(&caption);
-    if (column.live != KnobColumn::LiveValue::None) controls_->liveCaptions.push_back(&caption);
   }
 
   // The live value after a caption's amount: empty while "Correct" is off.
@@ -212,6 +213,7 @@ class Builder {
     chip.textEntered = callables.saveTargetAs;
     *chipControl = &Attach(entry, std::make_unique<kestrune::controls::ChipControl>(
                                       text_styles::Chip(), context_.palette, *context_.textEntry, std::move(chip)));
+    controls_->followers.push_back(*chipControl);
   }
 
   void AddLoudnessChip(const LayoutEntry& entry) {

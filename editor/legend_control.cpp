@@ -11,6 +11,7 @@ constexpr float kSwatch = 14.0f;
 LegendControl::LegendControl(juce::Colour accent, std::function<bool()> correcting)
     : accent_(accent), correcting_(std::move(correcting)) {
   setInterceptsMouseClicks(false, false);
+  setOpaque(true);
   for (std::size_t i = 0; i < kLabels.size(); ++i) widths_[i] = TextWidth(style_, kLabels[i]);
 }
 
@@ -27,10 +28,17 @@ std::vector<float> LegendControl::ItemLefts(bool correcting) const {
   return lefts;
 }
 
+void LegendControl::Follow() {
+  if ((correcting_ && correcting_()) != drawnCorrecting_) repaint();
+}
+
 void LegendControl::Draw(juce::Graphics& g) {
   const juce::Rectangle<float> b = Box();
+  g.setColour(fixed_colours::Card());  // it sits on the card: nothing behind it needs painting
+  g.fillRect(b);
   const float cy = b.getCentreY();
-  const std::vector<float> lefts = ItemLefts(correcting_ && correcting_());
+  drawnCorrecting_ = correcting_ && correcting_();
+  const std::vector<float> lefts = ItemLefts(drawnCorrecting_);
   for (std::size_t i = 0; i < lefts.size(); ++i) {
     const float x = lefts[i];
     DrawSwatch(g, static_cast<int>(i), x, cy);

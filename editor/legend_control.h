@@ -2,22 +2,26 @@
 // The legend above the spectrum, right-aligned: a swatch and a label for each
 // curve shown ("INPUT", "TARGET", and while correcting "OUTPUT" and
 // "CORRECTION"). Reads whether correction is active through a callable;
-// ignores the mouse; the editor repaints it every idle tick.
+// ignores the mouse; repaints when that changes.
 #include <array>
 #include <functional>
 #include <vector>
 
 #include "editor/canvas_control.h"
+#include "editor/tick_follower.h"
 #include "editor/text_style.h"
 
 namespace tonal_panel {
 
-class LegendControl final : public CanvasControl {
+class LegendControl final : public CanvasControl, public TickFollower {
  public:
   LegendControl(juce::Colour accent, std::function<bool()> correcting);
 
   // The left edge of each item's swatch for the current state, on the canvas.
   std::vector<float> ItemLefts(bool correcting) const;
+
+  // TickFollower
+  void Follow() override;
 
  protected:
   void Draw(juce::Graphics& g) override;
@@ -30,6 +34,7 @@ class LegendControl final : public CanvasControl {
   juce::Colour accent_;
   std::function<bool()> correcting_;
   std::array<float, 4> widths_{};  // the labels, measured once
+  bool drawnCorrecting_ = false;
 };
 
 }  // namespace tonal_panel

@@ -59,6 +59,7 @@ LoudnessControl::LoudnessControl(const Palette& palette, std::function<ombrix::d
                                  std::function<void()> click, std::function<void()> doubleClick)
     : palette_(palette), reading_(std::move(reading)), click_(std::move(click)), doubleClick_(std::move(doubleClick)) {
   setMouseCursor(juce::MouseCursor::PointingHandCursor);
+  setOpaque(true);
 }
 
 LoudnessControl::View LoudnessControl::ViewOf(const ombrix::dsp::LoudnessReading& r) {
@@ -105,9 +106,49 @@ void LoudnessControl::mouseExit(const juce::MouseEvent&) {
   repaint();
 }
 
+juce::String LoudnessControl::LoudnessAppearance(const ombrix::dsp::LoudnessReading& r, const View& v) {
+  // The bar's ends to an eighth of a pixel (the meter spans 110 pixels over
+  // 24 LU): finer moves cannot be seen.
+  const auto eighths = [](double value) { return static_cast<int>(std::lround(value * 8.0 * 110.0 / kMeterSpan)); };
+  juce::String key;
+  key << v.caption << '|' << v.value << '|' << v.status << '|' << static_cast<int>(v.off) << static_cast<int>(v.silent)
+      << '|' << eighths(std::clamp(v.shown, kMeterLow - 1.0, kMeterLow + kMeterSpan + 1.0)) << '|' << eighths(r.target)
+      << '|' << eighths(v.tolerance);
+  return key;
+}
+
+juce::String LoudnessControl::PeakAppearance(const View& v) {
+  juce::String key;
+  key << v.peakValue << '|' << v.peakCaption << '|' << static_cast<int>(v.peakHigh);
+  return key;
+}
+
+juce::Rectangle<int> LoudnessControl::LoudnessArea() const {
+  const juce::Rectangle<float> b = Box().translated(-static_cast<float>(getX()), -static_cast<float>(getY()));
+  return Ltrb(b.getX(), b.getY() - 2.0f, b.getRight(), b.getY() + kReadoutHeight).getSmallestIntegerContainer();
+}
+
+juce::Rectangle<int> LoudnessControl::PeakArea() const {
+  const juce::Rectangle<float> b = Box().translated(-static_cast<float>(getX()), -static_cast<float>(getY()));
+  return Ltrb(b.getX(), b.getY() + 208.0f, b.getRight(), b.getY() + 260.0f).getSmallestIntegerContainer();
+}
+
+void LoudnessControl::Follow() {
+  const ombrix::dsp::LoudnessReading r = reading_ ? reading_() : ombrix::dsp::LoudnessReading{};
+  const View v = ViewOf(r);
+  // The two figures are drawn again on their own when they change.
+  if (LoudnessAppearance(r, v) != drawnLoudness_) repaint(LoudnessArea());
+  if (PeakAppearance(v) != drawnPeak_) repaint(PeakArea());
+}
+
 void LoudnessControl::Draw(juce::Graphics& g) {
   const ombrix::dsp::LoudnessReading r = reading_ ? reading_() : ombrix::dsp::LoudnessReading{};
   const View v = ViewOf(r);
+  const juce::Rectangle<int> clip = g.getClipBounds().translated(-getX(), -getY());
+  if (clip.intersects(LoudnessArea())) drawnLoudness_ = LoudnessAppearance(r, v);
+  if (clip.intersects(PeakArea())) drawnPeak_ = PeakAppearance(v);
+  g.setColour(fixed_colours::Card());  // it sits on the card: nothing behind it needs painting
+  g.fillRect(getBounds().toFloat());
   const juce::Rectangle<float> b = Box();
   const float L = b.getX(), T = b.getY(), R = b.getRight();
 

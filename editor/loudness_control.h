@@ -6,17 +6,18 @@
 // a double click keeps the view and resets the meters. The rest of the column
 // lets the mouse through (the target chip sits there).
 // Reads a LoudnessReading through a callable; writes nothing itself (the
-// click actions do). The editor repaints it every idle tick.
+// click actions do). Repaints when what it shows changed.
 #include <functional>
 
 #include "dsp/loudness_reading.h"
 #include "editor/canvas_control.h"
+#include "editor/tick_follower.h"
 #include "editor/palette.h"
 #include "editor/text_style.h"
 
 namespace tonal_panel {
 
-class LoudnessControl final : public CanvasControl {
+class LoudnessControl final : public CanvasControl, public TickFollower {
  public:
   // Height of the readout that takes clicks, from the top.
   static constexpr float kReadoutHeight = 118.0f;
@@ -46,6 +47,9 @@ class LoudnessControl final : public CanvasControl {
 
   bool IsHit(juce::Point<float> canvasPoint) const override;
 
+  // TickFollower
+  void Follow() override;
+
   // juce::Component
   void mouseDown(const juce::MouseEvent& e) override;
   void mouseDoubleClick(const juce::MouseEvent& e) override;
@@ -58,6 +62,13 @@ class LoudnessControl final : public CanvasControl {
  private:
   void DrawCaption(juce::Graphics& g, const juce::String& caption);
   void DrawBar(juce::Graphics& g, const ombrix::dsp::LoudnessReading& r, const View& v) const;
+  // What the loudness readout and the true peak show, to tell whether a
+  // repaint would change anything; and where each sits, in the control's own
+  // coordinates.
+  static juce::String LoudnessAppearance(const ombrix::dsp::LoudnessReading& r, const View& v);
+  static juce::String PeakAppearance(const View& v);
+  juce::Rectangle<int> LoudnessArea() const;
+  juce::Rectangle<int> PeakArea() const;
 
   Palette palette_;
   TextStyle label_ = SmallLabelStyle();
@@ -72,6 +83,7 @@ class LoudnessControl final : public CanvasControl {
   bool hovered_ = false;
   juce::String measuredCaption_;
   float captionWidth_ = 0.0f;
+  juce::String drawnLoudness_, drawnPeak_;
 };
 
 }  // namespace tonal_panel

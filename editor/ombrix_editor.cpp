@@ -161,17 +161,15 @@ void OmbrixEditor::ShowStatus(const std::string& text) {
 
 void OmbrixEditor::Tick(const ombrix::EditorTick& tick) {
   ApplyShades(*controls_, tick);
-  // The spectrum display repaints itself when its view changed (it follows).
-  for (int tag : {kLegendTag, kReadoutsTag, kLoudnessTag, kTargetChipTag})
-    if (juce::Component* c = controls_->Tagged(tag)) c->repaint();
-  for (ParameterFollower* follower : controls_->followers) follower->FollowParameter();
+  // The live controls (spectrum, legend, readouts, loudness panel, target
+  // chip, the captions with their live values) and every parameter-bound
+  // control follow here: each repaints when what it shows has changed.
+  for (TickFollower* follower : controls_->followers) follower->Follow();
   if (controls_->updatePill != nullptr) controls_->updatePill->Poll();
-  if (tick.correct && !tick.bypassed)
-    for (juce::Component* caption : controls_->liveCaptions) caption->repaint();
 }
 
 void OmbrixEditor::RefreshAll() {
-  for (ParameterFollower* follower : controls_->followers) follower->FollowParameter();
+  for (TickFollower* follower : controls_->followers) follower->Follow();
   canvas_.repaint();
 }
 

@@ -22,7 +22,7 @@ PillToggleControl::PillToggleControl(ombrix::ParameterCallables parameters, int 
 
 bool PillToggleControl::IsOn() const { return parameters_.value(index_) > 0.5; }
 
-void PillToggleControl::FollowParameter() {
+void PillToggleControl::Follow() {
   if (IsOn() != drawnOn_) repaint();
 }
 

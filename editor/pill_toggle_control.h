@@ -7,13 +7,13 @@
 #include <string>
 
 #include "editor/canvas_control.h"
-#include "editor/parameter_follower.h"
+#include "editor/tick_follower.h"
 #include "editor/text_style.h"
 #include "plugin/editor_callables.h"
 
 namespace tonal_panel {
 
-class PillToggleControl final : public CanvasControl, public ParameterFollower {
+class PillToggleControl final : public CanvasControl, public TickFollower {
  public:
   PillToggleControl(ombrix::ParameterCallables parameters, int index, std::string offLabel, std::string onLabel,
                     TextStyle style, float dotScale, juce::Colour accent, bool inverted);
@@ -22,8 +22,8 @@ class PillToggleControl final : public CanvasControl, public ParameterFollower {
   // The label for the parameter's state.
   juce::String Label() const { return IsOn() ? onLabel_ : offLabel_; }
 
-  // ParameterFollower
-  void FollowParameter() override;
+  // TickFollower
+  void Follow() override;
 
   // juce::Component
   void mouseDown(const juce::MouseEvent& e) override;

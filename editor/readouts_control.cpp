@@ -26,6 +26,7 @@ juce::Rectangle<float> Ltrb(float l, float t, float r, float b) {
 ReadoutsControl::ReadoutsControl(const Palette& palette, std::function<ombrix::dsp::Readouts()> readouts)
     : readouts_(std::move(readouts)), palette_(palette) {
   setInterceptsMouseClicks(false, false);
+  setOpaque(true);
   badgeStyle_ = unitStyle_.WithSize(8.5f).WithColour(Argb(191, 250, 250, 250));
   for (int i = 0; i < 2; ++i) unitWidth_[i] = TextWidth(unitStyle_, kUnits[i]);
   badgeHalfWidth_ = (TextWidth(badgeStyle_, kHeld) + 14.0f) / 2.0f;
@@ -50,9 +51,39 @@ ReadoutsControl::Column ReadoutsControl::ColumnOf(const ombrix::dsp::Readouts& r
   return c;
 }
 
-void ReadoutsControl::Draw(juce::Graphics& g) {
+juce::String ReadoutsControl::Appearance(const ombrix::dsp::Readouts& r, int k) const {
+  const Column c = ColumnOf(r, k);
+  juce::String key;
+  // Bars to an eighth of a pixel: finer moves cannot be seen.
+  key << c.number << '|' << static_cast<int>(c.colour.getARGB()) << '|' << static_cast<int>(c.held) << '|'
+      << static_cast<int>(std::lround(c.barHalfWidth * 8.0f));
+  return key;
+}
+
+juce::Rectangle<int> ReadoutsControl::ColumnArea(int k) const {
+  const float b = kColumnCentres[static_cast<std::size_t>(k)];
+  return Ltrb(b - 37.0f, Box().getY(), b + 37.0f, Box().getBottom())
+      .translated(-static_cast<float>(getX()), -static_cast<float>(getY()))
+      .getSmallestIntegerContainer();
+}
+
+void ReadoutsControl::Follow() {
   const ombrix::dsp::Readouts r = readouts_ ? readouts_() : ombrix::dsp::Readouts{};
-  for (int k = 0; k < 5; ++k) DrawColumn(g, k, ColumnOf(r, k));
+  // Only the columns whose figures changed are drawn again.
+  for (int k = 0; k < 5; ++k)
+    if (Appearance(r, k) != drawn_[static_cast<std::size_t>(k)]) repaint(ColumnArea(k));
+}
+
+void ReadoutsControl::Draw(juce::Graphics& g) {
+  g.setColour(fixed_colours::Card());  // it sits on the card: nothing behind it needs painting
+  g.fillRect(Box());
+  const ombrix::dsp::Readouts r = readouts_ ? readouts_() : ombrix::dsp::Readouts{};
+  const juce::Rectangle<int> clip = g.getClipBounds();
+  for (int k = 0; k < 5; ++k) {
+    if (!clip.intersects(ColumnArea(k).translated(getX(), getY()))) continue;
+    drawn_[static_cast<std::size_t>(k)] = Appearance(r, k);
+    DrawColumn(g, k, ColumnOf(r, k));
+  }
 }
 
 void ReadoutsControl::DrawColumn(juce::Graphics& g, int k, const Column& c) const {

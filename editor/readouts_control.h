@@ -4,18 +4,19 @@
 // bar. Amber beyond the tolerance; a band the correction holds (weight 0.5
 // or less) is dimmed and shows "HELD" instead of its bar; without a valid
 // measurement every column shows "–". Reads the readouts snapshot through a
-// callable; ignores the mouse; the editor repaints it every idle tick.
+// callable; ignores the mouse; repaints when what it shows changed.
 #include <array>
 #include <functional>
 
 #include "dsp/correction_engine.h"
 #include "editor/canvas_control.h"
+#include "editor/tick_follower.h"
 #include "editor/palette.h"
 #include "editor/text_style.h"
 
 namespace tonal_panel {
 
-class ReadoutsControl final : public CanvasControl {
+class ReadoutsControl final : public CanvasControl, public TickFollower {
  public:
   static constexpr std::array<float, 5> kColumnCentres{149.0f, 223.0f, 297.0f, 371.0f, 445.0f};
 
@@ -32,11 +33,18 @@ class ReadoutsControl final : public CanvasControl {
   };
   Column ColumnOf(const ombrix::dsp::Readouts& r, int k) const;
 
+  // TickFollower
+  void Follow() override;
+
  protected:
   void Draw(juce::Graphics& g) override;
 
  private:
   void DrawColumn(juce::Graphics& g, int k, const Column& column) const;
+  // What a column shows, to tell whether a repaint would change anything.
+  juce::String Appearance(const ombrix::dsp::Readouts& r, int k) const;
+  // A column's rectangle in the control's own coordinates.
+  juce::Rectangle<int> ColumnArea(int k) const;
 
   std::function<ombrix::dsp::Readouts()> readouts_;
   Palette palette_;
@@ -47,6 +55,7 @@ class ReadoutsControl final : public CanvasControl {
   // Fixed texts measured once.
   std::array<float, 2> unitWidth_{};  // " dB/oct", " dB"
   float badgeHalfWidth_ = 0.0f;
+  std::array<juce::String, 5> drawn_;
 };
 
 }  // namespace tonal_panel

@@ -58,7 +58,7 @@ void RingKnobControl::SendValue() {
   if (inGesture_) parameters_.setDuringGesture(index_, getValue());
 }
 
-void RingKnobControl::FollowParameter() {
+void RingKnobControl::Follow() {
   if (inGesture_) return;
   const double value = parameters_.value(index_);
   if (value != getValue()) setValue(value, juce::dontSendNotification);

@@ -11,7 +11,7 @@
 // are the canvas pixels of its 32 x 32 box.
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "editor/parameter_follower.h"
+#include "editor/tick_follower.h"
 #include "plugin/editor_callables.h"
 
 namespace tonal_panel {
@@ -27,7 +27,7 @@ struct KnobStyle {
   float trackWidth = 2.0f;
 };
 
-class RingKnobControl final : public juce::Slider, public ParameterFollower {
+class RingKnobControl final : public juce::Slider, public TickFollower {
  public:
   // Pixels of vertical drag for the whole range: the gearing times the
   // knob's height.
@@ -35,8 +35,8 @@ class RingKnobControl final : public juce::Slider, public ParameterFollower {
 
   RingKnobControl(ombrix::ParameterCallables parameters, int index, KnobStyle style);
 
-  // ParameterFollower
-  void FollowParameter() override;
+  // TickFollower
+  void Follow() override;
 
   // juce::Component
   void paint(juce::Graphics& g) override;

@@ -111,12 +111,6 @@ std::string CrossoverLabel(double hz) {
   return text;
 }
 
-bool SameView(const SpectrumView& a, const SpectrumView& b) {
-  return SameBits(a.inputSpectrum, b.inputSpectrum) && SameBits(a.target, b.target) && SameBits(a.spread, b.spread) &&
-         SameBits(a.inputFast, b.inputFast) && SameBits(a.outputSpectrum, b.outputSpectrum) &&
-         a.outputValid == b.outputValid && SameBits(a.correctionCurve, b.correctionCurve) &&
-         a.correcting == b.correcting && a.frozen == b.frozen && a.valid == b.valid && a.inputValid == b.inputValid;
-}
 
 SpectrumControl::SpectrumControl(std::array<int, 3> crossoverParams, const Palette& palette,
                                  const TextStyle& labelStyle, ViewSource view, ombrix::ParameterCallables parameters,
@@ -128,6 +122,7 @@ SpectrumControl::SpectrumControl(std::array<int, 3> crossoverParams, const Palet
       view_(std::move(view)),
       parameters_(std::move(parameters)),
       textEntry_(textEntry) {
+  setOpaque(true);  // the card shows at its rounded corners; nothing behind needs painting
   const auto pill = [this](const char* text) {
     const float width = labelFont_.getStringWidthFloat(text);
     return LayOut(text, {0.0f, 0.0f, width + 10.0f, kLabelHeight}, kCenter);
@@ -186,12 +181,58 @@ void SpectrumControl::resized() {
   noSignal_ = LayOut("NO SIGNAL", {centre.x - 60.0f, centre.y - 7.0f, 120.0f, 14.0f}, kCenter);
 }
 
-void SpectrumControl::FollowParameter() {
+SpectrumAppearance SpectrumControl::AppearanceOf(const SpectrumView& view, double topLevel) const {
+  SpectrumAppearance a;
+  a.topLevel = topLevel;
+  a.inputValid = view.inputValid;
+  a.outputValid = view.inputValid && view.outputValid;
+  a.correcting = view.correcting;
+  a.frozen = view.frozen;
+  a.lastValid = ValidExtent(view.valid);
+  const juce::Rectangle<float> box = Box();
+  const double top = box.getY(), height = box.getHeight();
+  const auto quarters = [](double y) {
+    return static_cast<std::int32_t>(std::lround(std::clamp(y, -1.0e6, 1.0e6) * 4.0));
+  };
+  const auto levelY = [&](double db) {
+    const double v = std::clamp(Level(db), topLevel - kWindowDb - 24.0, topLevel + 24.0);
+    return quarters(top + (topLevel - v) / kWindowDb * height);
+  };
+  const double zeroY = Snap(top + 2.0 / 3.0 * height), pixelsPerDb = height / kCorrectionRangeDb;
+  constexpr std::size_t n = ombrix::dsp::kGridPoints;
+  for (std::size_t i = 0; i <= a.lastValid && i < n; ++i) {
+    const double half = HalfWidth(view.spread[i]);
+    a.quarterPixels[i] = levelY(Level(view.target[i]) + half);
+    a.quarterPixels[n + i] = levelY(Level(view.target[i]) - half);
+    if (a.inputValid) {
+      a.quarterPixels[2 * n + i] = levelY(view.inputFast[i]);
+      a.quarterPixels[3 * n + i] = levelY(view.inputSpectrum[i]);
+    }
+    if (a.outputValid) a.quarterPixels[4 * n + i] = levelY(view.outputSpectrum[i]);
+    if (a.correcting) a.quarterPixels[5 * n + i] = quarters(zeroY - Correction(view.correctionCurve[i]) * pixelsPerDb);
+  }
+  return a;
+}
+
+void SpectrumControl::Follow() {
   const SpectrumView& view = View();
   const std::array<double, 3> crossovers{Crossover(0), Crossover(1), Crossover(2)};
-  if (requestedOnce_ && crossovers == requestedCrossovers_ && SameView(view, requestedView_)) return;
+  SpectrumAppearance appearance = AppearanceOf(view, AutoTopLevel(view, topLevel_));
+  ++ticksSinceRepaint_;
+  if (requestedOnce_ && crossovers == requestedCrossovers_ && appearance == requested_) return;
+  // Curves that only moved are redrawn at most every other tick (25 times a
+  // second): the input's frames come about 23 times a second, the output's
+  // in between, and the eye sees no difference. Anything else shows at once.
+  const bool onlyCurvesMoved = requestedOnce_ && crossovers == requestedCrossovers_ &&
+                               appearance.topLevel == requested_.topLevel &&
+                               appearance.inputValid == requested_.inputValid &&
+                               appearance.outputValid == requested_.outputValid &&
+                               appearance.correcting == requested_.correcting && appearance.frozen == requested_.frozen &&
+                               appearance.lastValid == requested_.lastValid;
+  if (onlyCurvesMoved && ticksSinceRepaint_ < 2) return;
+  ticksSinceRepaint_ = 0;
   requestedOnce_ = true;
-  requestedView_ = view;
+  requested_ = std::move(appearance);
   requestedCrossovers_ = crossovers;
   repaint();
 }
@@ -200,6 +241,8 @@ void SpectrumControl::Draw(juce::Graphics& g) {
   const SpectrumView& view = View();
   topLevel_ = AutoTopLevel(view, topLevel_);
   const juce::Rectangle<float> box = Box();
+  g.setColour(fixed_colours::Card());
+  g.fillRect(box);
   g.setColour(palette_.ink);
   g.fillRoundedRectangle(box, 3.0f);
   {

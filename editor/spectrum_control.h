@@ -22,7 +22,7 @@
 #include "dsp/editor_snapshot.h"
 #include "editor/canvas_control.h"
 #include "editor/palette.h"
-#include "editor/parameter_follower.h"
+#include "editor/tick_follower.h"
 #include "editor/text_entry.h"
 #include "editor/text_style.h"
 #include "plugin/editor_callables.h"
@@ -38,11 +38,19 @@ double AutoTopLevel(const ombrix::dsp::SpectrumView& view, double previous);
 // A crossover marker's text: "800", "2.5k", "2k", "12k".
 std::string CrossoverLabel(double hz);
 
-// Whether two views would draw the same (compared bit for bit, so a NaN
-// that stays a NaN counts as unchanged).
-bool SameView(const ombrix::dsp::SpectrumView& a, const ombrix::dsp::SpectrumView& b);
+// What a view draws, reduced to what can be seen: the window's top level,
+// the flags, the valid extent and every curve's points in quarter pixels.
+// Two views with the same appearance draw the same picture.
+struct SpectrumAppearance {
+  static constexpr std::size_t kCurves = 6;  // band top and bottom, fast input, input, output, correction
+  double topLevel = 0.0;
+  bool inputValid = false, outputValid = false, correcting = false, frozen = false;
+  std::size_t lastValid = 0;
+  std::array<std::int32_t, kCurves * ombrix::dsp::kGridPoints> quarterPixels{};
+  bool operator==(const SpectrumAppearance&) const = default;
+};
 
-class SpectrumControl final : public CanvasControl, public ParameterFollower {
+class SpectrumControl final : public CanvasControl, public TickFollower {
  public:
   using ViewSource = std::function<const ombrix::dsp::SpectrumView&()>;
   static constexpr int kNoMarker = -1;
@@ -60,9 +68,14 @@ class SpectrumControl final : public CanvasControl, public ParameterFollower {
   int HoverIndex() const { return hover_; }
   int DragIndex() const { return drag_; }
 
-  // ParameterFollower: called every idle tick; repaints only when the view
-  // or a crossover changed since the last repaint it asked for.
-  void FollowParameter() override;
+  // How a view would look in this control with the window at a top level.
+  SpectrumAppearance AppearanceOf(const ombrix::dsp::SpectrumView& view, double topLevel) const;
+
+  // TickFollower: called every idle tick; repaints only when what the view
+  // shows moved by a quarter pixel or more, or a crossover changed, since the
+  // last repaint it asked for, and for moving curves alone at most every
+  // other tick.
+  void Follow() override;
 
   // juce::Component
   void resized() override;
@@ -118,9 +131,10 @@ class SpectrumControl final : public CanvasControl, public ParameterFollower {
   double topLevel_ = kInitialTopLevel;
 
   // What the last repaint request showed.
-  ombrix::dsp::SpectrumView requestedView_{};
+  SpectrumAppearance requested_{};
   std::array<double, 3> requestedCrossovers_{};
   bool requestedOnce_ = false;
+  int ticksSinceRepaint_ = 0;
 
   // Fixed for the control's rectangle (set in resized()).
   std::array<float, ombrix::dsp::kGridPoints> gridX_{};

@@ -45,9 +45,15 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   EditorCallables c;
   Ombrix* p = &plugin;
   c.parameters = MakeParameterCallables(plugin);
-  c.currentTarget = [p] {
-    const TargetChoice choice = p->Target().Get();
-    return TargetSummary{choice.kind, choice.name, choice.source};
+  // The chip asks on every tick: the whole record (two curves) is copied only
+  // when the target changed.
+  c.currentTarget = [p, cached = std::make_shared<std::pair<std::uint64_t, TargetSummary>>(~0ULL, TargetSummary{})] {
+    const std::uint64_t revision = p->Target().Revision();
+    if (revision != cached->first) {
+      const TargetChoice choice = p->Target().Get();
+      *cached = {revision, TargetSummary{choice.kind, choice.name, choice.source}};
+    }
+    return cached->second;
   };
   c.factoryTargetNames = [p] {
     std::vector<std::string> names;

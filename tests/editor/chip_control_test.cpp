@@ -123,7 +123,7 @@ TEST_F(ChipTest, FollowsItsLabel) {
   auto& c = Make("Balanced");
   RenderOnCanvas(c, 1.0f, juce::Colours::black);
   label_ = "Hip-Hop";
-  c.FollowParameter();
+  c.Follow();
   EXPECT_EQ(c.ShownLabel(), "Hip-Hop");
 }
 

@@ -141,7 +141,7 @@ TEST_F(ChipMenusTest, TheLoudnessChipFollowsTheHost) {
   const auto& followers = controls->followers;
   EXPECT_NE(std::find(followers.begin(), followers.end(), &chip), followers.end());
   parameters[kLoudnessTarget] = -9.0;
-  chip.FollowParameter();
+  chip.Follow();
   EXPECT_EQ(chip.ShownLabel(), "−9 LUFS");
 }
 

@@ -82,7 +82,7 @@ TEST_F(KnobTest, WheelAndDoubleClickResetAreGesturesToo) {
   EXPECT_TRUE(parameters.EditsAreGestures(kCorrectHigh));
 
   parameters[kCorrectHigh] = 80.0;
-  knob->FollowParameter();
+  knob->Follow();
   const std::size_t before = parameters.Edits().size();
   knob->mouseDoubleClick(MouseAt(*knob, centre, 2));
   EXPECT_EQ(parameters[kCorrectHigh], Param(kCorrectHigh).defaultValue);
@@ -93,7 +93,7 @@ TEST_F(KnobTest, WheelAndDoubleClickResetAreGesturesToo) {
 TEST_F(KnobTest, FollowsTheHostWithoutSendingAnythingBack) {
   auto knob = Make(kCorrectTilt, 149);
   parameters[kCorrectTilt] = 20.0;
-  knob->FollowParameter();
+  knob->Follow();
   EXPECT_EQ(knob->getValue(), 20.0);
   EXPECT_TRUE(parameters.Edits().empty());
 }

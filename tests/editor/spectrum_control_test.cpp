@@ -383,26 +383,44 @@ TEST_F(SpectrumControlTest, DoubleClickTypesACrossover) {
   juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
 }
 
-TEST(SpectrumSameView, EveryDrawnFieldCounts) {
-  const SpectrumView base = FlatView();
-  EXPECT_TRUE(tonal_panel::SameView(base, base));
-  SpectrumView nan = base;
+TEST_F(SpectrumControlTest, RepaintsOnlyForChangesThatCanBeSeen) {
+  view.outputValid = true;
+  view.correcting = true;
+  const tonal_panel::SpectrumAppearance base = control.AppearanceOf(view, 24.0);
+  EXPECT_EQ(control.AppearanceOf(view, 24.0), base);
+  // 3 pixels per dB: a hundredth of a dB moves nothing by a quarter pixel.
+  SpectrumView slight = view;
+  for (double& v : slight.inputSpectrum) v += 0.01;
+  for (double& v : slight.correctionCurve) v += 0.01;
+  EXPECT_EQ(control.AppearanceOf(slight, 24.0), base);
+  // A NaN drawn as empty stays unchanged.
+  SpectrumView nan = view;
   nan.inputFast[3] = std::nan("");
-  EXPECT_TRUE(tonal_panel::SameView(nan, nan)) << "a NaN that stays counts as unchanged";
+  EXPECT_EQ(control.AppearanceOf(nan, 24.0), control.AppearanceOf(nan, 24.0));
+
   const std::function<void(SpectrumView&)> changes[] = {
-      [](SpectrumView& v) { v.inputSpectrum[179] += 0.01; },   [](SpectrumView& v) { v.target[0] += 0.01; },
-      [](SpectrumView& v) { v.spread[90] += 0.01; },           [](SpectrumView& v) { v.inputFast[1] += 0.01; },
-      [](SpectrumView& v) { v.outputSpectrum[2] += 0.01; },    [](SpectrumView& v) { v.outputValid = !v.outputValid; },
-      [](SpectrumView& v) { v.correctionCurve[100] += 0.01; }, [](SpectrumView& v) { v.correcting = !v.correcting; },
-      [](SpectrumView& v) { v.frozen = !v.frozen; },           [](SpectrumView& v) { v.valid[170] = !v.valid[170]; },
-      [](SpectrumView& v) { v.inputValid = !v.inputValid; },
+      [](SpectrumView& v) { v.inputSpectrum[170] += 0.5; },   [](SpectrumView& v) { v.target[0] += 0.5; },
+      [](SpectrumView& v) { v.spread[90] += 5.0; },           [](SpectrumView& v) { v.inputFast[1] = -20.0; },
+      [](SpectrumView& v) { v.outputSpectrum[2] += 0.5; },    [](SpectrumView& v) { v.outputValid = false; },
+      [](SpectrumView& v) { v.correctionCurve[100] += 0.5; }, [](SpectrumView& v) { v.correcting = false; },
+      [](SpectrumView& v) { v.frozen = true; },               [](SpectrumView& v) { v.valid[170] = false; },
+      [](SpectrumView& v) { v.inputValid = false; },
   };
-  int k = 0;
-  for (const auto& change : changes) {
-    SpectrumView changed = base;
-    change(changed);
-    EXPECT_FALSE(tonal_panel::SameView(base, changed)) << "change " << k++;
+  for (std::size_t k = 0; k < std::size(changes); ++k) {
+    SpectrumView changed = view;
+    changes[k](changed);
+    EXPECT_NE(control.AppearanceOf(changed, 24.0), base) << "change " << k;
   }
+  EXPECT_NE(control.AppearanceOf(view, 25.0), base) << "the window moved";
+  // Beyond the valid extent (at 32 kHz, up to 16 kHz) nothing is drawn, so
+  // nothing there counts.
+  SpectrumView low = view;
+  low.valid = dsp::ValidPointsAt(32000.0);
+  const std::size_t firstInvalid = static_cast<std::size_t>(std::count(low.valid.begin(), low.valid.end(), true));
+  ASSERT_LT(firstInvalid, low.inputSpectrum.size());
+  SpectrumView past = low;
+  past.inputSpectrum[firstInvalid] += 20.0;
+  EXPECT_EQ(control.AppearanceOf(past, 24.0), control.AppearanceOf(low, 24.0));
 }
 
 TEST(SpectrumInTheEditor, SitsAtItsPlaceAndDragsThePluginsCrossover) {
