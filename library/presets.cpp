@@ -240,10 +240,10 @@ void RequestPresetSave(PresetHost& host, const std::string& enteredName) {
   SavePreset(host, name, false);
 }
 
-bool SavePreset(PresetHost& host, const std::string& enteredName, bool ask) {
-  const std::string name = TrimSpacesAndTabs(enteredName);
-  if (name.empty()) return false;
-  const EditorDialogs dialogs = host.Dialogs();
+namespace {
+
+// The save itself, once no question stands in the way.
+bool WritePreset(PresetHost& host, const std::string& name, const EditorDialogs& dialogs) {
   std::optional<std::pair<std::string, bool>> previous;  // name and changed mark before the save
   const auto restorePrevious = [&] {
     if (!previous) return;
@@ -251,10 +251,6 @@ bool SavePreset(PresetHost& host, const std::string& enteredName, bool ask) {
     host.SetPresetChanged(previous->second);
   };
   try {
-    if (ask && SomethingExistsAt(PresetPathForName(PresetsFolder(), name)) &&
-        !dialogs.Ask(kSaveCaption, "A preset named \"" + name + "\" already exists. Replace it?")) {
-      return false;
-    }
     previous.emplace(host.PresetName(), host.PresetChanged());
     host.SetPresetName(name);
     host.SetPresetChanged(false);
@@ -275,6 +271,27 @@ bool SavePreset(PresetHost& host, const std::string& enteredName, bool ask) {
     dialogs.Show(kSaveCaption, SaveFailure(error.what()));
     return false;
   }
+}
+
+}  // namespace
+
+void SavePreset(PresetHost& host, const std::string& enteredName, bool ask, std::function<void(bool written)> done) {
+  const auto finish = [done](bool written) {
+    if (done) done(written);
+  };
+  const std::string name = TrimSpacesAndTabs(enteredName);
+  if (name.empty()) return finish(false);
+  const EditorDialogs dialogs = host.Dialogs();
+  bool exists = false;
+  try {
+    exists = ask && SomethingExistsAt(PresetPathForName(PresetsFolder(), name));
+  } catch (const std::exception& error) {
+    dialogs.Show(kSaveCaption, SaveFailure(error.what()));
+    return finish(false);
+  }
+  if (!exists) return finish(WritePreset(host, name, dialogs));
+  dialogs.Ask(kSaveCaption, "A preset named \"" + name + "\" already exists. Replace it?",
+              [&host, name, dialogs, finish](bool yes) { finish(yes && WritePreset(host, name, dialogs)); });
 }
 
 bool DeletePreset(PresetHost& host, const PresetEntry& entry) {

@@ -138,11 +138,13 @@ void RequestPresetSave(PresetHost& host, const std::string& enteredName);
 
 // Saves the present state under the name (spaces and tabs trimmed; nothing
 // happens when nothing is left). With ask, an existing preset of that name is
-// replaced only after a Yes. The preset name is set before the state is taken
-// so that the state names its preset; a failure restores the name and the
-// changed mark. Failures are shown under "Save preset"; returns whether the
-// preset was written.
-bool SavePreset(PresetHost& host, const std::string& enteredName, bool ask);
+// replaced only after a Yes: the save then happens when the answer comes,
+// which may be later. The preset name is set before the state is taken so
+// that the state names its preset; a failure restores the name and the
+// changed mark. Failures are shown under "Save preset"; done (when given)
+// learns whether the preset was written.
+void SavePreset(PresetHost& host, const std::string& enteredName, bool ask,
+                std::function<void(bool written)> done = {});
 
 // Removes the preset's file. Neither the state nor the preset name changes.
 // Failures are shown under "Delete preset"; returns whether it was removed.

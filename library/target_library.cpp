@@ -74,16 +74,10 @@ std::filesystem::path TargetPathForName(std::string_view name) {
   return FileNameForName(TargetsFolder(), name, kTargetExtension, kTargetFallbackName);
 }
 
-TargetSaveResult SaveUserTarget(const std::string& enteredName, CurrentTarget& current,
-                                const ConfirmTargetReplace& confirmReplace) {
-  const std::string name = TrimSpacesAndTabs(enteredName);
-  if (name.empty()) return {TargetSaveOutcome::EmptyName, {}};
-  if (name == kBalancedTargetName) return {TargetSaveOutcome::ReservedName, {}};
+namespace {
+
+TargetSaveResult WriteUserTarget(const std::string& name, const std::filesystem::path& path, CurrentTarget& current) {
   try {
-    const std::filesystem::path path = TargetPathForName(name);
-    if (SomethingExistsAt(path) && !(confirmReplace && confirmReplace(name))) {
-      return {TargetSaveOutcome::Declined, {}};
-    }
     const TargetChoice copy = current.Get();
     const std::string text = WriteTargetText(name, copy.source, copy.curve, copy.spread);
     // Only an absurdly long name or source gets here; such a file could
@@ -98,10 +92,7 @@ TargetSaveResult SaveUserTarget(const std::string& enteredName, CurrentTarget& c
   }
 }
 
-TargetDeleteResult DeleteUserTarget(CurrentTarget& current, const ConfirmTargetDelete& confirmDelete) {
-  const TargetChoice copy = current.Get();
-  if (copy.kind != TargetKind::User) return {TargetDeleteOutcome::NotUserTarget, {}};
-  if (!(confirmDelete && confirmDelete(copy.name))) return {TargetDeleteOutcome::Declined, {}};
+TargetDeleteResult RemoveUserTarget(CurrentTarget& current, const TargetChoice& copy) {
   bool removedAny = false;
   for (const TargetCurve& target : ListUserTargets()) {
     if (target.name != copy.name) continue;
@@ -130,6 +121,44 @@ TargetDeleteResult DeleteUserTarget(CurrentTarget& current, const ConfirmTargetD
     current.Set(ChoiceOfKind(TargetKind::Learned, copy.name, now));
   }
   return {TargetDeleteOutcome::Deleted, {}};
+}
+
+}  // namespace
+
+void SaveUserTarget(const std::string& enteredName, CurrentTarget& current, const ConfirmTargetReplace& confirmReplace,
+                    std::function<void(const TargetSaveResult&)> done) {
+  const auto finish = [done](const TargetSaveResult& result) {
+    if (done) done(result);
+  };
+  const std::string name = TrimSpacesAndTabs(enteredName);
+  if (name.empty()) return finish({TargetSaveOutcome::EmptyName, {}});
+  if (name == kBalancedTargetName) return finish({TargetSaveOutcome::ReservedName, {}});
+  std::filesystem::path path;
+  bool inTheWay = false;
+  try {
+    path = TargetPathForName(name);
+    inTheWay = SomethingExistsAt(path);
+  } catch (const std::exception& error) {
+    return finish({TargetSaveOutcome::Failed, error.what()});
+  }
+  if (!inTheWay) return finish(WriteUserTarget(name, path, current));
+  if (!confirmReplace) return finish({TargetSaveOutcome::Declined, {}});
+  confirmReplace(name, [name, path, &current, finish](bool replace) {
+    finish(replace ? WriteUserTarget(name, path, current) : TargetSaveResult{TargetSaveOutcome::Declined, {}});
+  });
+}
+
+void DeleteUserTarget(CurrentTarget& current, const ConfirmTargetDelete& confirmDelete,
+                      std::function<void(const TargetDeleteResult&)> done) {
+  const auto finish = [done](const TargetDeleteResult& result) {
+    if (done) done(result);
+  };
+  const TargetChoice copy = current.Get();
+  if (copy.kind != TargetKind::User) return finish({TargetDeleteOutcome::NotUserTarget, {}});
+  if (!confirmDelete) return finish({TargetDeleteOutcome::Declined, {}});
+  confirmDelete(copy.name, [&current, copy, finish](bool yes) {
+    finish(yes ? RemoveUserTarget(current, copy) : TargetDeleteResult{TargetDeleteOutcome::Declined, {}});
+  });
 }
 
 }  // namespace ombrix

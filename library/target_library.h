@@ -29,13 +29,15 @@ std::vector<TargetCurve> ListUserTargets();
 // The file a target of this display name is saved to.
 std::filesystem::path TargetPathForName(std::string_view name);
 
-// Called with the trimmed name when a file (or anything else) is in the way.
-// Returns true to replace it. An empty function means that no editor is open
+// A question and its answer, which may come later: answer(true) to go on.
+using TargetAnswer = std::function<void(bool yes)>;
+// Asked with the trimmed name when a file (or anything else) is in the way;
+// answer(true) replaces it. An empty function means that no editor is open
 // to ask, which counts as No.
-using ConfirmTargetReplace = std::function<bool(const std::string& name)>;
-// Called with the current target's name before its files are deleted.
-// Returns true to go on; an empty function counts as No.
-using ConfirmTargetDelete = std::function<bool(const std::string& name)>;
+using ConfirmTargetReplace = std::function<void(const std::string& name, TargetAnswer answer)>;
+// Asked with the current target's name before its files are deleted;
+// answer(true) goes on. An empty function counts as No.
+using ConfirmTargetDelete = std::function<void(const std::string& name, TargetAnswer answer)>;
 
 enum class TargetSaveOutcome {
   Saved,         // written; the current target is now the User target of that name
@@ -52,9 +54,11 @@ struct TargetSaveResult {
 
 // Saves the current target under the entered name (spaces and tabs trimmed
 // from both ends). The file keeps the name as entered, not the cleaned file
-// name.
-TargetSaveResult SaveUserTarget(const std::string& enteredName, CurrentTarget& current,
-                                const ConfirmTargetReplace& confirmReplace);
+// name. done gets the result: at once, or once the replace question was
+// answered. The target is copied when the file is written, so a target
+// chosen while the question was open is the one saved.
+void SaveUserTarget(const std::string& enteredName, CurrentTarget& current, const ConfirmTargetReplace& confirmReplace,
+                    std::function<void(const TargetSaveResult&)> done);
 
 enum class TargetDeleteOutcome {
   Deleted,        // every file storing the name is gone; the curve stays on as a Learned target
@@ -73,7 +77,9 @@ struct TargetDeleteResult {
 // stores the name (it was removed by hand), the deletion still succeeds,
 // unless an unreadable file stands where a target of that name is saved: it
 // cannot be told apart from this target, so the deletion fails with
-// "could not delete " + its file name and leaves it there.
-TargetDeleteResult DeleteUserTarget(CurrentTarget& current, const ConfirmTargetDelete& confirmDelete);
+// "could not delete " + its file name and leaves it there. done gets the
+// result: at once, or once the question was answered.
+void DeleteUserTarget(CurrentTarget& current, const ConfirmTargetDelete& confirmDelete,
+                      std::function<void(const TargetDeleteResult&)> done);
 
 }  // namespace ombrix

@@ -24,15 +24,17 @@ PresetHost& Ombrix::Presets() {
 
 EditorDialogs Ombrix::Dialogs() const {
   if (testDialogs_) return *testDialogs_;
-  if (getActiveEditor() == nullptr) return {};
+  if (OpenEditorHooks() == nullptr) return {};
+  // The boxes go to whichever editor is open when they are shown.
   EditorDialogs dialogs;
-  dialogs.askYesNo = [](const std::string& caption, const std::string& question) {
-    return juce::NativeMessageBox::showYesNoBox(juce::MessageBoxIconType::QuestionIcon, juce::String::fromUTF8(caption.c_str()),
-                                                juce::String::fromUTF8(question.c_str()), nullptr, nullptr) == 1;
+  dialogs.askYesNo = [this](const std::string& caption, const std::string& question, EditorDialogs::Answer answered) {
+    if (EditorHooks* editor = OpenEditorHooks())
+      editor->AskYesNo(caption, question, std::move(answered));
+    else if (answered)
+      answered(false);
   };
-  dialogs.showMessage = [](const std::string& caption, const std::string& text) {
-    juce::NativeMessageBox::showMessageBox(juce::MessageBoxIconType::InfoIcon, juce::String::fromUTF8(caption.c_str()),
-                                           juce::String::fromUTF8(text.c_str()));
+  dialogs.showMessage = [this](const std::string& caption, const std::string& text) {
+    if (EditorHooks* editor = OpenEditorHooks()) editor->ShowMessage(caption, text);
   };
   return dialogs;
 }
@@ -112,14 +114,16 @@ void Ombrix::SavePendingNames() {
     const EditorDialogs dialogs = Dialogs();
     ConfirmTargetReplace confirm;
     if (dialogs.askYesNo)
-      confirm = [dialogs](const std::string& n) {
-        return dialogs.Ask("Save target", "A target named \xE2\x80\x9C" + n + "\xE2\x80\x9D already exists. Replace it?");
+      confirm = [dialogs](const std::string& n, TargetAnswer answer) {
+        dialogs.Ask("Save target", "A target named \xE2\x80\x9C" + n + "\xE2\x80\x9D already exists. Replace it?",
+                    std::move(answer));
       };
-    const TargetSaveResult result = SaveUserTarget(name, target_, confirm);
-    if (result.outcome == TargetSaveOutcome::ReservedName)
-      dialogs.Show("Save target", "\xE2\x80\x9C" "Balanced\xE2\x80\x9D is the built-in target. Choose another name.");
-    else if (result.outcome == TargetSaveOutcome::Failed)
-      dialogs.Show("Save target", "Could not save the target: " + result.reason);
+    SaveUserTarget(name, target_, confirm, [dialogs](const TargetSaveResult& result) {
+      if (result.outcome == TargetSaveOutcome::ReservedName)
+        dialogs.Show("Save target", "\xE2\x80\x9C" "Balanced\xE2\x80\x9D is the built-in target. Choose another name.");
+      else if (result.outcome == TargetSaveOutcome::Failed)
+        dialogs.Show("Save target", "Could not save the target: " + result.reason);
+    });
   }
 }
 
@@ -127,13 +131,15 @@ void Ombrix::DeleteCurrentTarget() {
   const EditorDialogs dialogs = Dialogs();
   ConfirmTargetDelete confirm;
   if (dialogs.askYesNo)
-    confirm = [dialogs](const std::string& name) {
-      return dialogs.Ask("Delete target",
-                         "Delete the saved target \xE2\x80\x9C" + name + "\xE2\x80\x9D? This cannot be undone.");
+    confirm = [dialogs](const std::string& name, TargetAnswer answer) {
+      dialogs.Ask("Delete target", "Delete the saved target \xE2\x80\x9C" + name + "\xE2\x80\x9D? This cannot be undone.",
+                  std::move(answer));
     };
-  const TargetDeleteResult result = DeleteUserTarget(target_, confirm);
-  if (result.outcome == TargetDeleteOutcome::Failed)
-    dialogs.Show("Delete target", "Could not delete the target: " + result.reason);
+  DeleteUserTarget(target_, confirm, [this, dialogs](const TargetDeleteResult& result) {
+    if (result.outcome == TargetDeleteOutcome::Failed)
+      dialogs.Show("Delete target", "Could not delete the target: " + result.reason);
+    RefreshEditor();
+  });
 }
 
 }  // namespace ombrix

@@ -1,6 +1,9 @@
 #pragma once
 // The preset library's view of the plug-in: its state, preset name and
 // changed mark, the loudness view and the editor.
+#include <cmath>
+#include <optional>
+
 #include "plugin/ombrix.h"
 
 namespace ombrix {
@@ -41,6 +44,12 @@ class Ombrix::PresetLink final : public PresetHost {
     for (auto* p : owner_.params_) p->endChangeGesture();
   }
   void RefreshEditorAfterLoad() override {
+    if (owner_.OpenEditorHooks() == nullptr) return;
+    // A preset saved from a window of another size brings that size along.
+    if (const std::optional<EditorSize> size = owner_.StateEditorSize(); size && size->width > 0) {
+      const float scale = static_cast<float>(size->width) / kCanvasWidth;
+      if (std::abs(scale - owner_.WindowScale()) > 0.01f) owner_.SetWindowScale(scale);
+    }
     owner_.RefreshEditor();
   }
   void SetPendingPresetSave(const std::string& name) override { owner_.pendingPresetName_ = name; }

@@ -17,9 +17,9 @@ namespace {
 struct LibraryActionsTest : testing::Test {
   void SetUp() override {
     EditorDialogs dialogs;
-    dialogs.askYesNo = [this](const std::string&, const std::string& question) {
+    dialogs.askYesNo = [this](const std::string&, const std::string& question, EditorDialogs::Answer answered) {
       questions.push_back(question);
-      return answer;
+      answered(answer);
     };
     dialogs.showMessage = [this](const std::string& caption, const std::string& text) {
       messages.push_back(caption + ": " + text);

@@ -129,8 +129,11 @@ SaveCase TargetCase() {
   c.save = [](int writer) {
     CurrentTarget current;
     current.Set(LearnedTarget(writer + 1.0));
-    const auto result = SaveUserTarget(kNames[writer], current, [](const std::string&) { return true; });
-    return result.outcome == TargetSaveOutcome::Saved;
+    bool saved = false;
+    SaveUserTarget(
+        kNames[writer], current, [](const std::string&, TargetAnswer replace) { replace(true); },
+        [&saved](const TargetSaveResult& result) { saved = result.outcome == TargetSaveOutcome::Saved; });
+    return saved;
   };
   c.file = [] { return TargetPathForName("A-B"); };
   for (int writer = 0; writer < 2; ++writer) {

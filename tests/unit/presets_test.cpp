@@ -54,6 +54,13 @@ struct Dialog {
   bool operator==(const Dialog&) const = default;
 };
 
+// SavePreset's outcome when it is known at once (false while a question waits).
+bool SaveNow(PresetHost& host, const std::string& name, bool ask) {
+  bool written = false;
+  SavePreset(host, name, ask, [&written](bool w) { written = w; });
+  return written;
+}
+
 // Stands in for the plug-in: its state, the changed mark, the pending save
 // and the editor's dialogs, with a record of what the library asked of it.
 class FakePresetHost : public PresetHost {
@@ -86,12 +93,19 @@ class FakePresetHost : public PresetHost {
   void ReportParametersAsUserEdits() override { ++reportedEdits; }
   void RefreshEditorAfterLoad() override { ++refreshes; }
   void SetPendingPresetSave(const std::string& name) override { pending = name; }
+  // Questions are answered with `answer` at once, or kept in `waiting` for a
+  // test to answer later when answerLater is set.
+  bool answerLater = false;
+  EditorDialogs::Answer waiting;
   EditorDialogs Dialogs() const override {
     if (!editorOpen) return {};
     auto* self = const_cast<FakePresetHost*>(this);
-    return {[self](const std::string& caption, const std::string& text) {
+    return {[self](const std::string& caption, const std::string& text, EditorDialogs::Answer answered) {
               self->questions.push_back({caption, text});
-              return self->answer;
+              if (self->answerLater)
+                self->waiting = std::move(answered);
+              else
+                answered(self->answer);
             },
             [self](const std::string& caption, const std::string& text) { self->messages.push_back({caption, text}); }};
   }
@@ -298,7 +312,7 @@ TEST_F(PresetsTest, SavingWritesAStateThatNamesItsPreset) {
   host_.state = SampleState(0.4);
   host_.state.presetModified = true;
 
-  ASSERT_TRUE(SavePreset(host_, " \tMix bus\t ", false));
+  ASSERT_TRUE(SaveNow(host_, " \tMix bus\t ", false));
 
   const PresetEntry entry = EntryAt(PresetsFolder() / "Mix bus.ompreset");
   EXPECT_EQ(entry.name, "Mix bus");
@@ -324,18 +338,37 @@ TEST_F(PresetsTest, SavingANameThatExistsIsDeferredAndAsksBeforeReplacing) {
 
   const Dialog question{"Save preset", "A preset named \"Warm\" already exists. Replace it?"};
   host_.answer = false;
-  EXPECT_FALSE(SavePreset(host_, *host_.pending, true));
+  EXPECT_FALSE(SaveNow(host_, *host_.pending, true));
   host_.editorOpen = false;
-  EXPECT_FALSE(SavePreset(host_, *host_.pending, true));
+  EXPECT_FALSE(SaveNow(host_, *host_.pending, true));
   EXPECT_EQ(host_.questions, std::vector<Dialog>{question});
   EXPECT_EQ(Slurp(path), before);
   EXPECT_EQ(host_.state.presetName, "Other");
 
   host_.editorOpen = true;
   host_.answer = true;
-  EXPECT_TRUE(SavePreset(host_, *host_.pending, true));
+  EXPECT_TRUE(SaveNow(host_, *host_.pending, true));
   EXPECT_EQ(EntryAt(path).state, host_.Bytes());
   EXPECT_EQ(ListedNames(), std::vector<std::string>{"Warm"});
+}
+
+TEST_F(PresetsTest, TheReplaceAnswerMayComeLaterAndOnlyYesSaves) {
+  const fs::path path = PutPreset("Warm.ompreset", "Warm", StateBytes(SampleState(0.1)));
+  const std::string before = Slurp(path);
+  host_.state = SampleState(0.6);
+  host_.state.presetName = "Other";
+  host_.answerLater = true;
+  std::vector<bool> outcomes;
+  for (const bool yes : {false, true}) {
+    SavePreset(host_, "Warm", true, [&outcomes](bool written) { outcomes.push_back(written); });
+    ASSERT_TRUE(host_.waiting) << "the question is open";
+    EXPECT_TRUE(outcomes.size() == (yes ? 1u : 0u)) << "nothing decided before the answer";
+    EXPECT_EQ(Slurp(path), before);
+    std::exchange(host_.waiting, {})(yes);
+  }
+  EXPECT_EQ(outcomes, (std::vector<bool>{false, true}));
+  EXPECT_EQ(EntryAt(path).state, host_.Bytes());
+  EXPECT_EQ(host_.state.presetName, "Warm");
 }
 
 TEST_F(PresetsTest, SavingUnderTheCurrentNameOrANewNameNeedsNoQuestion) {
@@ -359,10 +392,10 @@ TEST_F(PresetsTest, AFailedSaveRestoresTheNameAndChangedMark) {
   host_.state.presetModified = true;
 
   host_.failSerialize = true;
-  EXPECT_FALSE(SavePreset(host_, "New", false));
+  EXPECT_FALSE(SaveNow(host_, "New", false));
   host_.failSerialize = false;
   Put(PresetsFolder(), "a file where the folder should be");
-  EXPECT_FALSE(SavePreset(host_, "New", false));
+  EXPECT_FALSE(SaveNow(host_, "New", false));
 
   const std::string newPath = PathToUtf8(PresetsFolder() / "New.ompreset");
   EXPECT_EQ(host_.messages,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,17 +49,29 @@ TargetChoice LearnedFromFile() {
   return choice;
 }
 
-// Records each question and answers with a fixed reply.
+// Records each question and answers with a fixed reply, at once.
 struct Confirmer {
   bool answer = true;
   std::vector<std::string> asked;
   ConfirmTargetReplace Callable() {
-    return [this](const std::string& name) {
+    return [this](const std::string& name, TargetAnswer reply) {
       asked.push_back(name);
-      return answer;
+      reply(answer);
     };
   }
 };
+
+// The outcomes when they are known at once (the confirmers above answer at once).
+TargetSaveResult SaveNow(const std::string& name, CurrentTarget& current, const ConfirmTargetReplace& confirm) {
+  TargetSaveResult result{TargetSaveOutcome::Failed, "no answer"};
+  SaveUserTarget(name, current, confirm, [&result](const TargetSaveResult& r) { result = r; });
+  return result;
+}
+TargetDeleteResult DeleteNow(CurrentTarget& current, const ConfirmTargetDelete& confirm) {
+  TargetDeleteResult result{TargetDeleteOutcome::Failed, "no answer"};
+  DeleteUserTarget(current, confirm, [&result](const TargetDeleteResult& r) { result = r; });
+  return result;
+}
 
 class TargetLibraryTest : public testing::Test {
  protected:
@@ -100,7 +113,7 @@ TEST_F(TargetLibraryTest, PathForNameUsesTheCleanedNameAndFallback) {
 TEST_F(TargetLibraryTest, SavingWritesTheTrimmedNameAndMakesItTheCurrentUserTarget) {
   current_.Set(LearnedFromFile());
   Confirmer confirmer;
-  const TargetSaveResult result = SaveUserTarget(" \tA/B  ", current_, confirmer.Callable());
+  const TargetSaveResult result = SaveNow(" \tA/B  ", current_, confirmer.Callable());
 
   EXPECT_EQ(result.outcome, TargetSaveOutcome::Saved);
   EXPECT_TRUE(confirmer.asked.empty());
@@ -117,7 +130,7 @@ TEST_F(TargetLibraryTest, SavingWritesTheTrimmedNameAndMakesItTheCurrentUserTarg
 }
 
 TEST_F(TargetLibraryTest, SavingWithoutSourceWritesNoSourceLine) {
-  ASSERT_EQ(SaveUserTarget("Flat", current_, {}).outcome, TargetSaveOutcome::Saved);
+  ASSERT_EQ(SaveNow("Flat", current_, {}).outcome, TargetSaveOutcome::Saved);
   EXPECT_EQ(Slurp(TargetsFolder() / "Flat.omtarget").find("source="), std::string::npos);
 }
 
@@ -130,12 +143,12 @@ TEST_F(TargetLibraryTest, EmptyAndReservedNamesWriteNothing) {
   };
   for (const auto& [name, outcome] : cases) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(SaveUserTarget(name, current_, {}).outcome, outcome);
+    EXPECT_EQ(SaveNow(name, current_, {}).outcome, outcome);
   }
   EXPECT_FALSE(fs::exists(TargetsFolder()));
   EXPECT_EQ(current_.Get().kind, TargetKind::Balanced);
 
-  EXPECT_EQ(SaveUserTarget("balanced", current_, {}).outcome, TargetSaveOutcome::Saved);
+  EXPECT_EQ(SaveNow("balanced", current_, {}).outcome, TargetSaveOutcome::Saved);
   EXPECT_EQ(current_.Get().name, "balanced");
 }
 
@@ -146,17 +159,17 @@ TEST_F(TargetLibraryTest, CollidingFileNameAsksAndDecliningChangesNothing) {
 
   Confirmer declining;
   declining.answer = false;
-  EXPECT_EQ(SaveUserTarget("A-B", current_, declining.Callable()).outcome, TargetSaveOutcome::Declined);
+  EXPECT_EQ(SaveNow("A-B", current_, declining.Callable()).outcome, TargetSaveOutcome::Declined);
   EXPECT_EQ(declining.asked, std::vector<std::string>{"A-B"});
   // No editor to ask is a No as well.
-  EXPECT_EQ(SaveUserTarget("A-B", current_, {}).outcome, TargetSaveOutcome::Declined);
+  EXPECT_EQ(SaveNow("A-B", current_, {}).outcome, TargetSaveOutcome::Declined);
 
   EXPECT_EQ(Slurp(TargetsFolder() / "A-B.omtarget"), before);
   EXPECT_EQ(current_.Get().kind, TargetKind::Learned);
   EXPECT_EQ(current_.Get().name, "song");
 
   Confirmer accepting;
-  EXPECT_EQ(SaveUserTarget("A-B", current_, accepting.Callable()).outcome, TargetSaveOutcome::Saved);
+  EXPECT_EQ(SaveNow("A-B", current_, accepting.Callable()).outcome, TargetSaveOutcome::Saved);
   EXPECT_EQ(ListedNames(), std::vector<std::string>{"A-B"});
 }
 
@@ -166,7 +179,7 @@ TEST_F(TargetLibraryTest, FolderInTheWayIsOfferedThenFailsWithTheWriteReason) {
   current_.Set(LearnedFromFile());
   Confirmer confirmer;
 
-  const TargetSaveResult result = SaveUserTarget("Warm", current_, confirmer.Callable());
+  const TargetSaveResult result = SaveNow("Warm", current_, confirmer.Callable());
 
   EXPECT_EQ(confirmer.asked, std::vector<std::string>{"Warm"});
   EXPECT_EQ(result.outcome, TargetSaveOutcome::Failed);
@@ -177,12 +190,12 @@ TEST_F(TargetLibraryTest, FolderInTheWayIsOfferedThenFailsWithTheWriteReason) {
 
 TEST_F(TargetLibraryTest, DeletingRemovesEveryFileStoringTheNameAndKeepsTheCurve) {
   current_.Set(LearnedFromFile());
-  ASSERT_EQ(SaveUserTarget("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
+  ASSERT_EQ(SaveNow("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
   PutTarget("renamed by hand.omtarget", "Warm");
   PutTarget("Other.omtarget", "Other");
   Confirmer confirmer;
 
-  EXPECT_EQ(DeleteUserTarget(current_, confirmer.Callable()).outcome, TargetDeleteOutcome::Deleted);
+  EXPECT_EQ(DeleteNow(current_, confirmer.Callable()).outcome, TargetDeleteOutcome::Deleted);
 
   EXPECT_EQ(confirmer.asked, std::vector<std::string>{"Warm"});
   EXPECT_EQ(ListedNames(), std::vector<std::string>{"Other"});
@@ -194,9 +207,9 @@ TEST_F(TargetLibraryTest, DeletingRemovesEveryFileStoringTheNameAndKeepsTheCurve
 }
 
 TEST_F(TargetLibraryTest, DeletingAVanishedFileStillTurnsTheTargetLearned) {
-  ASSERT_EQ(SaveUserTarget("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
+  ASSERT_EQ(SaveNow("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
   fs::remove(TargetsFolder() / "Warm.omtarget");
-  EXPECT_EQ(DeleteUserTarget(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
+  EXPECT_EQ(DeleteNow(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
   EXPECT_EQ(current_.Get().kind, TargetKind::Learned);
 }
 
@@ -212,20 +225,20 @@ TEST_F(TargetLibraryTest, AHugeTargetIsSavedSoThatItCanBeListedAndDeleted) {
   EXPECT_EQ(current_.Get().curve[0], -kTargetLevelLimitDb);
   EXPECT_EQ(current_.Get().spread[0], kTargetSpreadLimitDb);
 
-  ASSERT_EQ(SaveUserTarget("Huge", current_, {}).outcome, TargetSaveOutcome::Saved);
+  ASSERT_EQ(SaveNow("Huge", current_, {}).outcome, TargetSaveOutcome::Saved);
   EXPECT_LT(fs::file_size(TargetsFolder() / "Huge.omtarget"), 4096u);
   const std::vector<TargetCurve> listed = ListUserTargets();
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].name, "Huge");
   EXPECT_EQ(listed[0].curve, current_.Get().curve);
-  EXPECT_EQ(DeleteUserTarget(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
+  EXPECT_EQ(DeleteNow(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
   EXPECT_FALSE(fs::exists(TargetsFolder() / "Huge.omtarget"));
 }
 
 TEST_F(TargetLibraryTest, ATargetTooLargeToReadBackIsNotWritten) {
   current_.Set(LearnedFromFile());
   const std::string longName(70000, 'n');
-  const TargetSaveResult result = SaveUserTarget(longName, current_, {});
+  const TargetSaveResult result = SaveNow(longName, current_, {});
   EXPECT_EQ(result.outcome, TargetSaveOutcome::Failed);
   EXPECT_EQ(result.reason, "the target is too large to save");
   EXPECT_FALSE(fs::exists(TargetPathForName(longName)));
@@ -245,10 +258,10 @@ TEST_F(TargetLibraryTest, DeletingFailsWhileAnUnreadableFileStandsWhereTheTarget
   };
   for (const auto& file : unreadable) {
     SCOPED_TRACE(file.what);
-    ASSERT_EQ(SaveUserTarget("Warm", current_, [](const std::string&) { return true; }).outcome,
+    ASSERT_EQ(SaveNow("Warm", current_, [](const std::string&, TargetAnswer reply) { reply(true); }).outcome,
               TargetSaveOutcome::Saved);
     Put(TargetsFolder() / "Warm.omtarget", file.text);
-    const TargetDeleteResult result = DeleteUserTarget(current_, Confirmer{}.Callable());
+    const TargetDeleteResult result = DeleteNow(current_, Confirmer{}.Callable());
     EXPECT_EQ(result.outcome, TargetDeleteOutcome::Failed);
     EXPECT_EQ(result.reason, "could not delete Warm.omtarget");
     EXPECT_EQ(Slurp(TargetsFolder() / "Warm.omtarget"), file.text);
@@ -257,35 +270,61 @@ TEST_F(TargetLibraryTest, DeletingFailsWhileAnUnreadableFileStandsWhereTheTarget
 
   // A readable file there that stores another name is another target's:
   // this one is simply gone.
-  ASSERT_EQ(SaveUserTarget("A/B", current_, [](const std::string&) { return true; }).outcome,
+  ASSERT_EQ(SaveNow("A/B", current_, [](const std::string&, TargetAnswer reply) { reply(true); }).outcome,
             TargetSaveOutcome::Saved);
   PutTarget("A-B.omtarget", "A-B");
-  EXPECT_EQ(DeleteUserTarget(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
+  EXPECT_EQ(DeleteNow(current_, Confirmer{}.Callable()).outcome, TargetDeleteOutcome::Deleted);
   EXPECT_EQ(ListedNames(), std::vector<std::string>{"A-B"});
 }
 
 TEST_F(TargetLibraryTest, DeletingNeedsAUserTargetAndAYes) {
   Confirmer confirmer;
-  EXPECT_EQ(DeleteUserTarget(current_, confirmer.Callable()).outcome, TargetDeleteOutcome::NotUserTarget);
+  EXPECT_EQ(DeleteNow(current_, confirmer.Callable()).outcome, TargetDeleteOutcome::NotUserTarget);
   EXPECT_TRUE(confirmer.asked.empty());
 
-  ASSERT_EQ(SaveUserTarget("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
+  ASSERT_EQ(SaveNow("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
   confirmer.answer = false;
-  EXPECT_EQ(DeleteUserTarget(current_, confirmer.Callable()).outcome, TargetDeleteOutcome::Declined);
-  EXPECT_EQ(DeleteUserTarget(current_, {}).outcome, TargetDeleteOutcome::Declined);
+  EXPECT_EQ(DeleteNow(current_, confirmer.Callable()).outcome, TargetDeleteOutcome::Declined);
+  EXPECT_EQ(DeleteNow(current_, {}).outcome, TargetDeleteOutcome::Declined);
   EXPECT_EQ(ListedNames(), std::vector<std::string>{"Warm"});
   EXPECT_EQ(current_.Get().kind, TargetKind::User);
 }
 
 TEST_F(TargetLibraryTest, ATargetInstalledWhileTheQuestionIsOpenStays) {
-  ASSERT_EQ(SaveUserTarget("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
-  const auto answerWhileAFileResultArrives = [this](const std::string&) {
-    current_.Set(LearnedFromFile());
-    return true;
-  };
-  EXPECT_EQ(DeleteUserTarget(current_, answerWhileAFileResultArrives).outcome, TargetDeleteOutcome::Deleted);
+  ASSERT_EQ(SaveNow("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
+  // The question stays open; meanwhile a reference file's result arrives.
+  TargetAnswer waiting;
+  std::optional<TargetDeleteResult> result;
+  DeleteUserTarget(
+      current_, [&waiting](const std::string&, TargetAnswer reply) { waiting = std::move(reply); },
+      [&result](const TargetDeleteResult& r) { result = r; });
+  ASSERT_TRUE(waiting);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(ListedNames(), std::vector<std::string>{"Warm"}) << "nothing goes before the answer";
+  current_.Set(LearnedFromFile());
+  waiting(true);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->outcome, TargetDeleteOutcome::Deleted);
   EXPECT_TRUE(ListedNames().empty());
   EXPECT_EQ(current_.Get().name, "song");
+}
+
+TEST_F(TargetLibraryTest, TheTargetSavedIsTheOneCurrentWhenTheReplaceAnswerComes) {
+  ASSERT_EQ(SaveNow("Warm", current_, {}).outcome, TargetSaveOutcome::Saved);
+  TargetAnswer waiting;
+  std::optional<TargetSaveResult> result;
+  SaveUserTarget(
+      " Warm ", current_, [&waiting](const std::string&, TargetAnswer reply) { waiting = std::move(reply); },
+      [&result](const TargetSaveResult& r) { result = r; });
+  ASSERT_TRUE(waiting);
+  current_.Set(LearnedFromFile());
+  waiting(true);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->outcome, TargetSaveOutcome::Saved);
+  const TargetChoice now = current_.Get();
+  EXPECT_EQ(now.kind, TargetKind::User);
+  EXPECT_EQ(now.name, "Warm");
+  EXPECT_EQ(now.source, "song.flac");
 }
 
 }  // namespace
