@@ -7,6 +7,7 @@ namespace tonal_panel {
 struct DialogBoxes::Box {
   std::unique_ptr<juce::AlertWindow> window;
   Answer answered;  // empty for a message
+  std::string caption, text;
 };
 
 DialogBoxes::DialogBoxes(juce::Component& canvas) : canvas_(canvas) {}
@@ -40,12 +41,15 @@ void DialogBoxes::Open(const std::string& caption, const std::string& text, bool
     window.addButton("OK", 0, juce::KeyPress(juce::KeyPress::returnKey), juce::KeyPress(juce::KeyPress::escapeKey));
   }
   box->answered = std::move(answered);
+  box->caption = caption;
+  box->text = text;
   canvas_.addAndMakeVisible(window);
   window.centreWithSize(window.getWidth(), window.getHeight());
   window.setCentrePosition(canvas_.getLocalBounds().getCentre());
   Box* raw = box.get();
   boxes_.push_back(std::move(box));
-  window.enterModalState(true, juce::ModalCallbackFunction::create([this, raw, alive = alive_](int result) {
+  // Only a window on the screen can take the keyboard focus.
+  window.enterModalState(canvas_.isShowing(), juce::ModalCallbackFunction::create([this, raw, alive = alive_](int result) {
                            if (*alive) Close(raw, result == 1);
                          }),
                          false);
@@ -63,9 +67,9 @@ void DialogBoxes::Close(Box* box, bool yes) {
   if (answered) answered(yes);
 }
 
-std::vector<juce::AlertWindow*> DialogBoxes::OpenBoxes() const {
-  std::vector<juce::AlertWindow*> open;
-  for (const auto& box : boxes_) open.push_back(box->window.get());
+std::vector<DialogBoxes::OpenBox> DialogBoxes::OpenBoxes() const {
+  std::vector<OpenBox> open;
+  for (const auto& box : boxes_) open.push_back({box->caption, box->text, box->window.get()});
   return open;
 }
 

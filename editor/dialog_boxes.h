@@ -28,7 +28,12 @@ class DialogBoxes {
   void Show(const std::string& caption, const std::string& text);
 
   // The boxes open now, oldest first (for tests and the screenshot tool).
-  std::vector<juce::AlertWindow*> OpenBoxes() const;
+  struct OpenBox {
+    std::string caption;
+    std::string text;
+    juce::AlertWindow* window = nullptr;
+  };
+  std::vector<OpenBox> OpenBoxes() const;
 
  private:
   struct Box;

@@ -126,7 +126,7 @@ void OmbrixEditor::Rebuild() {
   context.logoData = OmbrixAssets::ombrixlockup_svg;
   context.logoSize = static_cast<std::size_t>(OmbrixAssets::ombrixlockup_svgSize);
   controls_ = BuildLayout(canvas_, context);
-  for (juce::AlertWindow* box : dialogs_->OpenBoxes()) box->toFront(true);  // open questions stay on top
+  for (const DialogBoxes::OpenBox& box : dialogs_->OpenBoxes()) box.window->toFront(true);  // boxes stay on top
   canvas_.repaint();
 }
 
