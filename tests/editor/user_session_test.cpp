@@ -73,6 +73,12 @@ class Session {
   void Click(juce::Point<float> canvasPoint) {
     juce::ComponentPeer* peer = editor_->getPeer();
     ASSERT_NE(peer, nullptr);
+    // A window manager gives the clicked window the keyboard focus; the bare
+    // display has none, and a menu closes itself when no window of the
+    // process has the focus.
+    peer->grabFocus();
+    for (int i = 0; i < 100 && !juce::Process::isForegroundProcess(); ++i) RunLoop(10);
+    ASSERT_TRUE(juce::Process::isForegroundProcess());
     const juce::Point<float> at = canvasPoint * editor_->DrawScale();
     const auto send = [&](juce::ModifierKeys mods) {
       peer->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, at, mods,

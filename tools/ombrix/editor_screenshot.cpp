@@ -1,10 +1,16 @@
 #include "tools/ombrix/editor_screenshot.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "editor/chip_control.h"
+#include "editor/ombrix_editor.h"
+#include "editor/preset_bar_control.h"
+#include "editor/settings_menu_control.h"
 #include "library/file_helpers.h"
 #include "plugin/ombrix.h"
 #include "tools/ombrix/command_error.h"
@@ -59,6 +65,67 @@ void Play(Ombrix& plugin, FrameSource& source, Progress& progress) {
   plugin.OnIdle();
 }
 
+// The menu, its items and the rectangle of the canvas it drops from.
+struct MenuAt {
+  tonal_panel::MenuModel model;
+  juce::Rectangle<float> anchor;
+};
+
+std::optional<MenuAt> MenuOf(tonal_panel::OmbrixEditor& editor, OpenMenu menu, const std::string& currentPreset) {
+  const tonal_panel::EditorControls& controls = editor.Controls();
+  switch (menu) {
+    case OpenMenu::kTarget:
+      if (auto* chip = dynamic_cast<kestrune::controls::ChipControl*>(controls.Tagged(tonal_panel::kTargetChipTag)))
+        return MenuAt{chip->Menu(), chip->Box()};
+      break;
+    case OpenMenu::kPresets:
+      if (auto* bar = controls.presetBar) {
+        MenuAt at{{}, bar->ZoneRect(kestrune::controls::PresetBarControl::kNameBox)};
+        for (const std::string& name : bar->ListMenuNames()) at.model.push_back({name, true, name == currentPreset});
+        if (at.model.empty()) throw Failure("there are no presets to list");
+        return at;
+      }
+      break;
+    case OpenMenu::kSettings:
+      if (controls.settingsMenu != nullptr && controls.presetBar != nullptr)
+        return MenuAt{controls.settingsMenu->BuildMenu(),
+                      controls.presetBar->ZoneRect(kestrune::controls::PresetBarControl::kMenu)};
+      break;
+    case OpenMenu::kNone:
+      break;
+  }
+  return std::nullopt;
+}
+
+// Draws the menu as the editor's look draws its popup menus, below its
+// control (right-aligned to it when it would leave the window).
+void DrawMenu(juce::Graphics& g, juce::LookAndFeel& look, const MenuAt& menu, float scale, juce::Rectangle<int> window) {
+  int width = 0, height = 0;
+  std::vector<int> heights;
+  for (const tonal_panel::MenuItem& item : menu.model) {
+    int w = 0, h = 0;
+    look.getIdealPopupMenuItemSize(juce::String::fromUTF8(item.text.c_str()), item.separator, -1, w, h);
+    width = std::max(width, w);
+    heights.push_back(h);
+    height += h;
+  }
+  width += 8;
+  const juce::Rectangle<int> anchor = (menu.anchor * scale).getSmallestIntegerContainer();
+  int x = anchor.getX();
+  if (x + width > window.getRight()) x = anchor.getRight() - width;
+  const juce::Graphics::ScopedSaveState saved(g);
+  g.setOrigin(x, anchor.getBottom() + 2);
+  g.reduceClipRegion(0, 0, width, height);  // the background fills all it may
+  look.drawPopupMenuBackground(g, width, height);
+  int y = 0;
+  for (std::size_t i = 0; i < menu.model.size(); ++i) {
+    const tonal_panel::MenuItem& item = menu.model[i];
+    look.drawPopupMenuItem(g, {0, y, width, heights[i]}, item.separator, item.enabled, false, item.ticked, false,
+                           juce::String::fromUTF8(item.text.c_str()), {}, nullptr, nullptr);
+    y += heights[i];
+  }
+}
+
 }  // namespace
 
 void WriteEditorScreenshot(const ScreenshotRequest& request, const std::filesystem::path& png, Progress& progress) {
@@ -85,6 +152,13 @@ void WriteEditorScreenshot(const ScreenshotRequest& request, const std::filesyst
     Play(plugin, source, progress);
     juce::Component& window = editor.Component();
     picture = window.createComponentSnapshot(window.getLocalBounds(), true, 1.0f);
+    if (request.menu != OpenMenu::kNone) {
+      auto& ombrixEditor = dynamic_cast<tonal_panel::OmbrixEditor&>(window);
+      if (const std::optional<MenuAt> menu = MenuOf(ombrixEditor, request.menu, plugin.PresetName())) {
+        juce::Graphics g(picture);
+        DrawMenu(g, window.getLookAndFeel(), *menu, ombrixEditor.DrawScale(), window.getLocalBounds());
+      }
+    }
   }
   plugin.releaseResources();
 

@@ -11,10 +11,14 @@
 
 namespace ombrix::cli {
 
+// A menu drawn open over the window, as it drops from its control.
+enum class OpenMenu { kNone, kTarget, kPresets, kSettings };
+
 struct ScreenshotRequest {
   const RenderState* state = nullptr;
   FrameSource* source = nullptr;
   float windowScale = 1.0f;
+  OpenMenu menu = OpenMenu::kNone;
 };
 
 // Writes the picture as a PNG file (replaced whole or not at all). Throws

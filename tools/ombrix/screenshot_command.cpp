@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kHelp =
     "Usage: ombrix screenshot -o OUT.png [--state FILE.ompreset] [--audio FILE]\n"
     "                        [--target NAME|FILE.omtarget] [--correct] [--scale S]\n"
-    "                        [--quiet]\n"
+    "                        [--menu target|presets|settings] [--quiet]\n"
     "\n"
     "Creates the plug-in with its window open, plays the audio through it (the\n"
     "demo programme unless --audio names a file) so the display fills, and draws\n"
@@ -34,7 +34,16 @@ constexpr const char* kHelp =
     "  --target NAME|FILE    the target: Balanced, a factory target or a target file\n"
     "  --correct             \"Correct\" on and all five correction amounts at 100 %\n"
     "  --scale S             the window scale, 0.75 to 2 (default 1)\n"
+    "  --menu NAME           draw this menu open: the target menu, the preset list\n"
+    "                        or the settings menu\n"
     "  --quiet               no progress on stderr\n";
+
+OpenMenu ParseMenu(const std::string& text) {
+  if (text == "target") return OpenMenu::kTarget;
+  if (text == "presets") return OpenMenu::kPresets;
+  if (text == "settings") return OpenMenu::kSettings;
+  throw UsageError("--menu takes target, presets or settings");
+}
 
 float ParseScale(const std::string& text) {
   const std::optional<double> value = ParseNumber(text);
@@ -47,7 +56,7 @@ float ParseScale(const std::string& text) {
 int RunScreenshot(const std::vector<std::string>& arguments) {
   const ParsedArguments parsed =
       ParseArguments(arguments, {{"output", true, false, 'o'}, {"state", true}, {"audio", true}, {"target", true},
-                                 {"correct", false}, {"scale", true}, {"quiet", false}});
+                                 {"correct", false}, {"scale", true}, {"menu", true}, {"quiet", false}});
   if (parsed.Has("help")) {
     std::fputs(kHelp, stdout);
     return kExitSuccess;
@@ -75,6 +84,7 @@ int RunScreenshot(const std::vector<std::string>& arguments) {
   request.state = &state;
   request.source = source.get();
   request.windowScale = parsed.Value("scale") ? ParseScale(*parsed.Value("scale")) : 1.0f;
+  request.menu = parsed.Value("menu") ? ParseMenu(*parsed.Value("menu")) : OpenMenu::kNone;
   const std::filesystem::path png = std::filesystem::absolute(PathFromUtf8(*output));
   {
     Progress progress("listening", source->TotalFrames(), !parsed.Has("quiet"));
