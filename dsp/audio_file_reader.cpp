@@ -127,7 +127,7 @@ std::uint64_t WaveOrAiffHeaderFrames(const std::filesystem::path& path) {
   return 0;
 }
 
-std::uint64_t HeaderFrames(const std::filesystem::path& path, const SF_INFO& info) {
+std::uint64_t FramesTheHeaderStates(const std::filesystem::path& path, const SF_INFO& info) {
   switch (info.format & SF_FORMAT_TYPEMASK) {
     case SF_FORMAT_WAV:
     case SF_FORMAT_WAVEX:
@@ -234,7 +234,7 @@ std::unique_ptr<AudioFileReader> AudioFileReader::Open(const std::filesystem::pa
     whyNot = "damaged " + name + " file";
     return nullptr;
   }
-  const std::uint64_t headerFrames = HeaderFrames(path, info);
+  const std::uint64_t headerFrames = FramesTheHeaderStates(path, info);
   return std::unique_ptr<AudioFileReader>(
       new AudioFileReader(std::move(handle), info.channels, info.samplerate, headerFrames));
 }
