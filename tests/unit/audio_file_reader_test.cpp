@@ -62,7 +62,7 @@ TEST(AudioFileReaderTest, FilesThatCannotBeReadSayWhyInTheUsersTerms) {
       {"text.opus", "not a readable Opus file"},
       {"vorbis.opus", "is an Ogg Vorbis file, not Opus as its name says"},
       {"flac.ogg", "is a FLAC file, not Ogg Vorbis or Opus as its name says"},
-      {"opus.wav", "not a readable WAV or AIFF file"},
+      {"opus.wav", "is an Opus file, not WAV or AIFF as its name says"},
   };
   for (const auto& c : cases) EXPECT_EQ(WhyNot(folder / c.name), c.reason) << c.name;
 }
