@@ -42,6 +42,8 @@ class Lv2Bundle : public ::testing::Test {
     plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri);
     lilv_node_free(uri);
     ASSERT_NE(plugin_, nullptr) << "no plug-in " << OMBRIX_LV2_URI << " in " << OMBRIX_LV2_BUNDLE;
+    // The plug-in's own data (dsp.ttl), as a host loads it before instantiating.
+    lilv_world_load_resource(world_, lilv_plugin_get_uri(plugin_));
   }
   void TearDown() override { lilv_world_free(world_); }
 
