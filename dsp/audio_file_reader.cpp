@@ -49,9 +49,12 @@ std::string FoundKind(int format) {
       return "a FLAC file";
     case SF_FORMAT_OGG:
       switch (format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_VORBIS: return "an Ogg Vorbis file";
-        case SF_FORMAT_OPUS: return "an Opus file";
-        default: return "an Ogg file";
+        case SF_FORMAT_VORBIS:
+          return "an Ogg Vorbis file";
+        case SF_FORMAT_OPUS:
+          return "an Opus file";
+        default:
+          return "an Ogg file";
       }
     default:
       return "an audio file of another kind";
@@ -69,8 +72,8 @@ bool StartsLike(const std::filesystem::path& path, AudioContainer expected) {
     case AudioContainer::kWaveOrAiff:
       return magic == "RIFF" || magic == "RIFX" || magic == "RF64" || magic == "FORM" || magic == "riff";
     case AudioContainer::kMp3:
-      return magic.substr(0, 3) == "ID3" || (static_cast<unsigned char>(head[0]) == 0xFF &&
-                                             (static_cast<unsigned char>(head[1]) & 0xE0) == 0xE0);
+      return magic.substr(0, 3) == "ID3" ||
+             (static_cast<unsigned char>(head[0]) == 0xFF && (static_cast<unsigned char>(head[1]) & 0xE0) == 0xE0);
     case AudioContainer::kFlac:
       return magic == "fLaC";
     case AudioContainer::kOgg:
@@ -192,11 +195,16 @@ std::optional<AudioContainer> ContainerForExtension(std::string_view extension) 
 
 const char* ContainerName(AudioContainer container) {
   switch (container) {
-    case AudioContainer::kWaveOrAiff: return "WAV or AIFF";
-    case AudioContainer::kMp3: return "MP3";
-    case AudioContainer::kFlac: return "FLAC";
-    case AudioContainer::kOgg: return "Ogg Vorbis or Opus";
-    case AudioContainer::kOpus: return "Opus";
+    case AudioContainer::kWaveOrAiff:
+      return "WAV or AIFF";
+    case AudioContainer::kMp3:
+      return "MP3";
+    case AudioContainer::kFlac:
+      return "FLAC";
+    case AudioContainer::kOgg:
+      return "Ogg Vorbis or Opus";
+    case AudioContainer::kOpus:
+      return "Opus";
   }
   return "audio";
 }

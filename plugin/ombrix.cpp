@@ -127,5 +127,4 @@ const juce::String Ombrix::getProgramName(int) {
   return preset.empty() ? juce::String("Default") : juce::String::fromUTF8(preset.c_str());
 }
 
-
 }  // namespace ombrix

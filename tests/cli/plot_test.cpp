@@ -72,8 +72,8 @@ class PlotTest : public ::testing::Test {
                                Interleave({PinkNoise(1, 20 * kRate), PinkNoise(2, 20 * kRate)})));
     ASSERT_TRUE(WriteAudioFile(Path("bright.ogg"), AudioFileFormat::kOggVorbis, kRate, 2,
                                Interleave({TiltedNoise(3, 20, kRate, 3.0), TiltedNoise(4, 20, kRate, 3.0)})));
-    ASSERT_TRUE(WriteAudioFile(Path("silence.wav"), AudioFileFormat::kWavPcm16, kRate, 1,
-                               std::vector<float>(3 * kRate, 0.0f)));
+    ASSERT_TRUE(
+        WriteAudioFile(Path("silence.wav"), AudioFileFormat::kWavPcm16, kRate, 1, std::vector<float>(3 * kRate, 0.0f)));
   }
   static void TearDownTestSuite() { folder_.reset(); }
   static std::string Path(const std::string& name) { return (*folder_ / name).string(); }

@@ -85,8 +85,11 @@ TEST_F(Lv2Bundle, EighteenParametersWithNamesRealRangesAndIdentifiersFromTheirNa
   const struct {
     int index;
     const char* id;
-  } ids[] = {{kBypass, "bypass"}, {kLoudnessTarget, "loudness_target"}, {kCorrectLoMid, "correct_lo_mid"},
-             {kFrozenHiMid, "frozen_hi_mid"}, {kMidCrossover, "mid_crossover"}};
+  } ids[] = {{kBypass, "bypass"},
+             {kLoudnessTarget, "loudness_target"},
+             {kCorrectLoMid, "correct_lo_mid"},
+             {kFrozenHiMid, "frozen_hi_mid"},
+             {kMidCrossover, "mid_crossover"}};
 
   LilvNode* writable = Uri(kPatchWritable);
   LilvNodes* parameters = lilv_world_find_nodes(world_, lilv_plugin_get_uri(plugin_), writable, nullptr);

@@ -62,8 +62,8 @@ void SendCloseRequest(Display* display, Window window) {
 
 // How many different colours the window shows in a grid of sample points.
 std::size_t ColoursShown(Display* display, Window window, int width, int height) {
-  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                            AllPlanes, ZPixmap);
+  XImage* image =
+      XGetImage(display, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
   if (image == nullptr) return 0;
   std::set<unsigned long> colours;
   for (int y = 0; y < height; y += 7)

@@ -1,12 +1,13 @@
 // Opening audio files: the reasons given for files that cannot be read, and
 // the length a file's header states against what the file holds.
+#include "dsp/audio_file_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "dsp/audio_file_reader.h"
 #include "support/analysis_signals.h"
 #include "support/audio_fixtures.h"
 

@@ -353,8 +353,7 @@ TEST(ReferenceFileTest, DamagedAndMisnamedFilesFailWithAReason) {
       {"header-cut.wav", wav.substr(0, 30), "could not read header-cut.wav"},
       {"header-only.wav", test_support::WavHeader(kRate, 2, 16, 0), "could not read header-only.wav"},
       {"zero-hz.wav", test_support::WavHeader(0, 2, 16, 48000 * 4) + pcm, "could not read zero-hz.wav"},
-      {"zero-channels.wav", test_support::WavHeader(kRate, 0, 16, 48000 * 4) + pcm,
-       "could not read zero-channels.wav"},
+      {"zero-channels.wav", test_support::WavHeader(kRate, 0, 16, 48000 * 4) + pcm, "could not read zero-channels.wav"},
       // The header promises four seconds, the data holds 1.5.
       {"data-cut.wav", wav.substr(0, wavHeader + 48000 * 6),
        "data-cut.wav: only 1 s was loud enough to learn from, at least 2 s is needed"},

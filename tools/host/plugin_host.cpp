@@ -60,7 +60,8 @@ std::vector<juce::String> ProgramListNames(juce::AudioPluginInstance& plugin) {
     for (Steinberg::int32 program = 0; program < info.programCount; ++program) {
       Steinberg::Vst::String128 name{};
       units->getProgramName(info.id, program, name);
-      names.push_back(juce::String(juce::CharPointer_UTF16(reinterpret_cast<const juce::CharPointer_UTF16::CharType*>(name))));
+      names.push_back(
+          juce::String(juce::CharPointer_UTF16(reinterpret_cast<const juce::CharPointer_UTF16::CharType*>(name))));
     }
   }
   units->release();

@@ -7,7 +7,6 @@
 #include <juce_events/juce_events.h>
 
 #include "library/file_helpers.h"
-
 #include "tools/ombrix/analysis_options.h"
 #include "tools/ombrix/analysis_report.h"
 #include "tools/ombrix/batch_analysis.h"
@@ -63,9 +62,9 @@ std::filesystem::path PlotFolder(const std::string& option) {
 }  // namespace
 
 int RunAnalyze(const std::vector<std::string>& arguments) {
-  const ParsedArguments parsed = ParseArguments(arguments, {{"target", true}, {"crossovers", true}, {"from", true},
-                                                            {"plot", true}, {"json", false},
-                                                            {"quiet", false}});
+  const ParsedArguments parsed = ParseArguments(
+      arguments,
+      {{"target", true}, {"crossovers", true}, {"from", true}, {"plot", true}, {"json", false}, {"quiet", false}});
   if (parsed.Has("help")) {
     std::fputs(kHelp, stdout);
     return kExitSuccess;

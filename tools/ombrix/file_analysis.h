@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "core/frequency_grid.h"
 #include "dsp/audio_file_reader.h"
 #include "dsp/correction_engine.h"
-#include "core/frequency_grid.h"
 #include "dsp/loudness_reading.h"
 
 namespace ombrix::cli {

@@ -97,10 +97,9 @@ void WriteSpectrumPlot(const FileAnalysis& analysis, const std::filesystem::path
 
   juce::Component canvas;
   tonal_panel::TextEntry entry(canvas);
-  tonal_panel::SpectrumControl plot({kLowCrossover, kMidCrossover, kHighCrossover}, palette,
-                                    tonal_panel::text_styles::Small(),
-                                    [&view]() -> const dsp::SpectrumView& { return view; },
-                                    CrossoverValues(analysis.target.crossovers), entry);
+  tonal_panel::SpectrumControl plot(
+      {kLowCrossover, kMidCrossover, kHighCrossover}, palette, tonal_panel::text_styles::Small(),
+      [&view]() -> const dsp::SpectrumView& { return view; }, CrossoverValues(analysis.target.crossovers), entry);
   plot.PlaceOnCanvas(kPlotBox);
 
   juce::Image picture(juce::Image::ARGB, static_cast<int>(kWidth * kScale), static_cast<int>(kHeight * kScale), true);
