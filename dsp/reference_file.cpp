@@ -53,7 +53,7 @@ bool AnalyseReferenceFile(const std::filesystem::path& path, LearnedCurve& curve
   const std::string extension = LowerCaseExtension(fileName);
   const std::optional<AudioContainer> container = ContainerForExtension(extension);
   if (!container) {
-    error = "unsupported file type " + extension + " (WAV, AIFF, MP3 or FLAC)";
+    error = "unsupported file type " + extension + " (" + kReadableFileTypes + ")";
     return false;
   }
 

@@ -51,7 +51,7 @@ class ReferenceFileAnalyser {
 
 // Decodes and analyses at most maxSeconds of the file. On failure returns
 // false with one of: "unsupported file type " + extension + " (WAV, AIFF,
-// MP3 or FLAC)"; "could not read " + file name; file name + ": " + the
+// MP3, FLAC, Ogg or Opus)"; "could not read " + file name; file name + ": " + the
 // learning failure; "cancelled" when `cancel` was set (checked between
 // chunks). The file name is the last path component in UTF-8.
 bool AnalyseReferenceFile(const std::filesystem::path& path, LearnedCurve& curve, std::string& error,

@@ -94,7 +94,7 @@ struct EditorCallables {
 };
 
 // The extensions the reference-file chooser offers.
-inline constexpr const char* kReferenceFileExtensions = "wav wave aif aiff aifc mp3 flac";
+inline constexpr const char* kReferenceFileExtensions = "wav wave aif aiff aifc mp3 flac ogg oga opus";
 
 EditorCallables MakeEditorCallables(Ombrix& plugin);
 

@@ -120,5 +120,11 @@ juce::AudioProcessorParameter* Ombrix::getBypassParameter() const {
   return params_[kBypass];
 }
 
+const juce::String Ombrix::getProgramName(int) {
+  // VST3 hosts and validators want every program of a program list named;
+  // the one program is whatever preset is loaded.
+  const std::string preset = PresetName();
+  return preset.empty() ? juce::String("Default") : juce::String::fromUTF8(preset.c_str());
+}
 
 }  // namespace ombrix

@@ -155,7 +155,8 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   int getNumPrograms() override { return 1; }
   int getCurrentProgram() override { return 0; }
   void setCurrentProgram(int) override {}
-  const juce::String getProgramName(int) override { return {}; }
+  // The loaded preset's name, or "Default" when none is loaded.
+  const juce::String getProgramName(int) override;
   void changeProgramName(int, const juce::String&) override {}
   bool hasEditor() const override { return true; }
   juce::AudioProcessorEditor* createEditor() override;

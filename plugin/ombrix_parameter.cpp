@@ -5,8 +5,40 @@
 
 namespace ombrix {
 
+namespace {
+
+juce::NormalisableRange<float> RangeOf(int index) {
+  const ParamSpec& p = Param(index);
+  return juce::NormalisableRange<float>(
+      static_cast<float>(p.minValue), static_cast<float>(p.maxValue),
+      [index](float, float, float normalised) { return static_cast<float>(FromNormalised(index, normalised)); },
+      [index](float, float, float value) { return static_cast<float>(ToNormalised(index, value)); });
+}
+
+}  // namespace
+
+juce::String ParameterIdForName(const char* name) {
+  juce::String id;
+  bool gap = false;
+  for (const char* c = name; *c != '\0'; ++c) {
+    const auto ch = static_cast<juce::juce_wchar>(static_cast<unsigned char>(*c));
+    if (juce::CharacterFunctions::isLetterOrDigit(ch)) {
+      if (gap && id.isNotEmpty()) id << '_';
+      id << juce::CharacterFunctions::toLowerCase(ch);
+      gap = false;
+    } else {
+      gap = true;
+    }
+  }
+  return id;
+}
+
 OmbrixParameter::OmbrixParameter(int index, ChangeHook onChange)
-    : index_(index), onChange_(std::move(onChange)), value_(Param(index).defaultValue) {}
+    : juce::RangedAudioParameter(juce::ParameterID(ParameterIdForName(Param(index).name), 1), Param(index).name),
+      index_(index),
+      range_(RangeOf(index)),
+      onChange_(std::move(onChange)),
+      value_(Param(index).defaultValue) {}
 
 double OmbrixParameter::Clamp(double value) const {
   const ParamSpec& p = Param(index_);

@@ -158,7 +158,7 @@ TEST_F(AnalyzeTest, ADamagedFileFailsWithItsReasonWhileTheOthersAreReported) {
   const ProgramRun run =
       RunOmbrix({"analyze", Path("pink.wav"), Path("damaged.wav"), Path("missing.wav"), Path("sine.wav")});
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_NE(run.err.find(Path("damaged.wav") + ": not a readable WAV or AIFF file"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(Path("damaged.wav") + ": damaged WAV or AIFF file"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find(Path("missing.wav") + ": no such file"), std::string::npos) << run.err;
   const std::vector<std::string> reports = ReportBlocks(run.out);
   ASSERT_EQ(reports.size(), 2u) << run.out;
@@ -171,7 +171,7 @@ TEST_F(AnalyzeTest, ADamagedFileFailsWithItsReasonWhileTheOthersAreReported) {
   const auto failed = kestrune::updates::ParseJson(json.out.substr(0, json.out.find('\n')));
   ASSERT_TRUE(failed) << json.out;
   EXPECT_FALSE(failed->Find("ok")->boolean);
-  EXPECT_EQ(failed->Find("error")->text, Path("damaged.wav") + ": not a readable WAV or AIFF file");
+  EXPECT_EQ(failed->Find("error")->text, Path("damaged.wav") + ": damaged WAV or AIFF file");
 }
 
 TEST(CommandLine, BadArgumentsAreUsageErrors) {

@@ -180,7 +180,7 @@ TEST_F(TargetMenuTest, TheReferenceFileItemLearnsFromTheChosenFileOnly) {
 }
 
 TEST(ReferenceFilePatterns, OneWildcardPerExtension) {
-  EXPECT_EQ(tonal_panel::ReferenceFilePatterns(), "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.mp3;*.flac");
+  EXPECT_EQ(tonal_panel::ReferenceFilePatterns(), "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.mp3;*.flac;*.ogg;*.oga;*.opus");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "library/plugin_state.h"
 #include "tools/host/plugin_host.h"
 
 namespace {
@@ -137,6 +138,21 @@ TEST_F(PluginFixture, StateRestoresParametersInANewInstance) {
     EXPECT_EQ(restored->getText(restored->getValue(), 64), param(i).getText(param(i).getValue(), 64));
   }
   EXPECT_EQ(ombrix::host::ParameterAt(*other.instance, 4)->getValue(), 1.0f);
+}
+
+// VST3 hosts and Steinberg's validator want every program of a program list
+// named: the one program is the loaded preset, or "Default".
+TEST_F(PluginFixture, TheOneProgramIsNamedAfterTheLoadedPreset) {
+  EXPECT_EQ(ombrix::host::ProgramListNames(plugin()), std::vector<juce::String>{"Default"});
+
+  const juce::MemoryBlock saved = ombrix::host::GetComponentState(plugin());
+  ombrix::PluginState state;
+  ASSERT_GE(ombrix::ReadState(ombrix::ByteChunk(saved.getData(), saved.getSize()), 0, state).position, 0);
+  state.presetName = "Night drive";
+  ombrix::ByteChunk chunk;
+  ombrix::WriteState(state, chunk);
+  ombrix::host::SetComponentState(plugin(), chunk.Bytes().data(), chunk.Bytes().size());
+  EXPECT_EQ(ombrix::host::ProgramListNames(plugin()), std::vector<juce::String>{"Night drive"});
 }
 
 }  // namespace

@@ -30,6 +30,10 @@ int SndfileFormat(AudioFileFormat format) {
       return SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
     case AudioFileFormat::kMp3:
       return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    case AudioFileFormat::kOggVorbis:
+      return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    case AudioFileFormat::kOpus:
+      return SF_FORMAT_OGG | SF_FORMAT_OPUS;
   }
   return 0;
 }
@@ -49,12 +53,14 @@ AudioFileWriter::AudioFileWriter(const std::filesystem::path& path, AudioFileFor
   info.format = SndfileFormat(format);
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
   if (file == nullptr) return;
+  double highestQuality = 0.0;
   if (format == AudioFileFormat::kMp3) {
     int mode = SF_BITRATE_MODE_CONSTANT;
-    double highestQuality = 0.0;
     sf_command(file, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
     sf_command(file, SFC_SET_COMPRESSION_LEVEL, &highestQuality, sizeof highestQuality);
   }
+  if (format == AudioFileFormat::kOggVorbis || format == AudioFileFormat::kOpus)
+    sf_command(file, SFC_SET_COMPRESSION_LEVEL, &highestQuality, sizeof highestQuality);
   // Float sources beyond full scale are clipped in integer formats rather than wrapped.
   sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   file_ = file;

@@ -1,7 +1,7 @@
 #pragma once
 // Audio files for the reference-file tests and benchmark: programme material
 // that is the same on every run, real encoded files written with libsndfile
-// (WAV, AIFF, FLAC, MP3), hand-made bytes for damaged files, and a scratch
+// (WAV, AIFF, FLAC, MP3, Ogg Vorbis, Opus), hand-made bytes for damaged files, and a scratch
 // folder that cleans up after itself.
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +18,8 @@ enum class AudioFileFormat {
   kAiffPcm24,
   kFlacPcm24,
   kMp3,        // MPEG-1 layer III, constant 320 kbit/s
+  kOggVorbis,  // highest quality
+  kOpus,       // in Ogg, highest quality; 8, 12, 16, 24 or 48 kHz only
 };
 
 // Streams interleaved float frames into a new file.

@@ -103,6 +103,38 @@ TEST(ReferenceFileTest, EveryKindOfFileLearnsTheSameCurve) {
   }
 }
 
+// The same programme at 48 kHz (Opus's own rate) as WAV, Ogg Vorbis and Opus,
+// under every name an Ogg stream may carry: the lossy files learn the WAV
+// file's curve to within their coding error, as MP3 does.
+TEST(ReferenceFileTest, OggVorbisAndOpusFilesLearnTheCurveOfTheWavFile) {
+  constexpr int kRate = 48000;
+  ScopedTempFolder folder("reference-ogg");
+  const std::vector<float> programme = Interleave(StereoProgramme(6.0, kRate));
+  ASSERT_TRUE(WriteAudioFile(folder / "reference.wav", AudioFileFormat::kWavFloat, kRate, 2, programme));
+  const Outcome reference = Analyse(folder / "reference.wav");
+  ASSERT_TRUE(reference.ok) << reference.error;
+
+  struct Case {
+    const char* name;
+    AudioFileFormat format;
+  };
+  const Case cases[] = {
+      {"vorbis.ogg", AudioFileFormat::kOggVorbis},
+      {"Vorbis.OGA", AudioFileFormat::kOggVorbis},
+      {"speech.opus", AudioFileFormat::kOpus},
+      {"opus-in-ogg.ogg", AudioFileFormat::kOpus},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteAudioFile(folder / c.name, c.format, kRate, 2, programme));
+    const Outcome outcome = Analyse(folder / c.name);
+    ASSERT_TRUE(outcome.ok) << outcome.error;
+    EXPECT_LE(MaxDifferenceDb(outcome.curve.levels, reference.curve.levels, kRate, kAnalysisLowHz, kAnalysisHighHz),
+              0.3);
+    EXPECT_NEAR(outcome.curve.loudSeconds, reference.curve.loudSeconds, 0.1 + 1e-9);
+  }
+}
+
 // A mono file is analysed as both channels; files with more channels use
 // their first two and ignore the rest, however loud.
 TEST(ReferenceFileTest, ChannelLayouts) {
@@ -261,13 +293,13 @@ TEST(ReferenceFileTest, FileNamesWithoutASupportedExtensionAreRefused) {
     const char* expected;
   };
   const Case cases[] = {
-      {"song.ogg", "unsupported file type .ogg (WAV, AIFF, MP3 or FLAC)"},
-      {"Song.OGG", "unsupported file type .ogg (WAV, AIFF, MP3 or FLAC)"},
-      {"README", "unsupported file type  (WAV, AIFF, MP3 or FLAC)"},
-      {".wav", "unsupported file type  (WAV, AIFF, MP3 or FLAC)"},
-      {"take.", "unsupported file type . (WAV, AIFF, MP3 or FLAC)"},
-      {"..", "unsupported file type  (WAV, AIFF, MP3 or FLAC)"},
-      {"mix.wav.bak", "unsupported file type .bak (WAV, AIFF, MP3 or FLAC)"},
+      {"song.m4a", "unsupported file type .m4a (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},
+      {"Song.WMA", "unsupported file type .wma (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},
+      {"README", "unsupported file type  (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},
+      {".ogg", "unsupported file type  (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},
+      {"take.", "unsupported file type . (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},
+      {"..", "unsupported file type  (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},
+      {"mix.opus.bak", "unsupported file type .bak (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = Analyse(std::filesystem::path("/nowhere") / c.name);
@@ -286,9 +318,15 @@ TEST(ReferenceFileTest, DamagedAndMisnamedFilesFailWithAReason) {
   ASSERT_TRUE(WriteAudioFile(folder / "good.wav", AudioFileFormat::kWavPcm16, kRate, 2, programme));
   ASSERT_TRUE(WriteAudioFile(folder / "good.flac", AudioFileFormat::kFlacPcm24, kRate, 2, programme));
   ASSERT_TRUE(WriteAudioFile(folder / "good.mp3", AudioFileFormat::kMp3, kRate, 2, programme));
+  ASSERT_TRUE(WriteAudioFile(folder / "good.ogg", AudioFileFormat::kOggVorbis, kRate, 2, programme));
+  ASSERT_TRUE(WriteAudioFile(folder / "good.opus", AudioFileFormat::kOpus, kRate, 2, programme));
   const std::string wav = test_support::ReadBytes(folder / "good.wav");
   const std::string flac = test_support::ReadBytes(folder / "good.flac");
   const std::string mp3 = test_support::ReadBytes(folder / "good.mp3");
+  const std::string ogg = test_support::ReadBytes(folder / "good.ogg");
+  const std::string opus = test_support::ReadBytes(folder / "good.opus");
+  // The codec's identification header, just after the first page's header, overwritten.
+  const std::string damagedOgg = ogg.substr(0, 28) + RandomBytes(100) + ogg.substr(128);
   ASSERT_GT(wav.size(), 44u + 48000 * 4 * 3);
 
   const std::size_t wavHeader = wav.size() - programme.size() * 2;
@@ -307,11 +345,15 @@ TEST(ReferenceFileTest, DamagedAndMisnamedFilesFailWithAReason) {
       {"wav-inside.flac", wav, "could not read wav-inside.flac"},
       {"wav-inside.mp3", wav, "could not read wav-inside.mp3"},
       {"mp3-inside.aif", mp3, "could not read mp3-inside.aif"},
+      {"damaged.ogg", damagedOgg, "could not read damaged.ogg"},
+      {"random.oga", RandomBytes(100000), "could not read random.oga"},
+      {"vorbis-inside.opus", ogg, "could not read vorbis-inside.opus"},
+      {"wav-inside.ogg", wav, "could not read wav-inside.ogg"},
+      {"opus-inside.flac", opus, "could not read opus-inside.flac"},
       {"header-cut.wav", wav.substr(0, 30), "could not read header-cut.wav"},
       {"header-only.wav", test_support::WavHeader(kRate, 2, 16, 0), "could not read header-only.wav"},
       {"zero-hz.wav", test_support::WavHeader(0, 2, 16, 48000 * 4) + pcm, "could not read zero-hz.wav"},
-      {"zero-channels.wav", test_support::WavHeader(kRate, 0, 16, 48000 * 4) + pcm,
-       "could not read zero-channels.wav"},
+      {"zero-channels.wav", test_support::WavHeader(kRate, 0, 16, 48000 * 4) + pcm, "could not read zero-channels.wav"},
       // The header promises four seconds, the data holds 1.5.
       {"data-cut.wav", wav.substr(0, wavHeader + 48000 * 6),
        "data-cut.wav: only 1 s was loud enough to learn from, at least 2 s is needed"},

@@ -155,11 +155,11 @@ TEST(ReferenceFileWorkerTest, AnalysesARealFileWithAUtf8Name) {
   EXPECT_EQ(result->curve.loudSeconds, direct.loudSeconds);
 
   while (worker.Analysing()) std::this_thread::yield();
-  ASSERT_TRUE(worker.Start(Utf8(folder.Path() / "song.ogg")));
+  ASSERT_TRUE(worker.Start(Utf8(folder.Path() / "song.m4a")));
   const std::optional<ReferenceFileResult> refused = WaitForResult(worker);
   ASSERT_TRUE(refused.has_value());
-  EXPECT_EQ(refused->error, "unsupported file type .ogg (WAV, AIFF, MP3 or FLAC)");
-  EXPECT_EQ(refused->name, "song.ogg");
+  EXPECT_EQ(refused->error, "unsupported file type .m4a (WAV, AIFF, MP3, FLAC, Ogg or Opus)");
+  EXPECT_EQ(refused->name, "song.m4a");
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "tools/host/plugin_host.h"
 
+#include <pluginterfaces/vst/ivstcomponent.h>
+#include <pluginterfaces/vst/ivstunits.h>
+
 namespace ombrix::host {
 
 LoadedPlugin LoadVst3(const juce::String& bundlePath, double sampleRate, int blockSize, juce::String& error) {
@@ -35,6 +38,34 @@ void SetComponentState(juce::AudioPluginInstance& plugin, const void* data, size
   juce::MemoryBlock wrapped;
   juce::AudioProcessor::copyXmlToBinary(xml, wrapped);
   plugin.setStateInformation(wrapped.getData(), static_cast<int>(wrapped.getSize()));
+}
+
+std::vector<juce::String> ProgramListNames(juce::AudioPluginInstance& plugin) {
+  struct ComponentFinder : juce::ExtensionsVisitor {
+    void visitVST3Client(const VST3Client& client) override { component = client.getIComponentPtr(); }
+    void* component = nullptr;
+  } finder;
+  plugin.getExtensions(finder);
+  std::vector<juce::String> names;
+  auto* component = static_cast<Steinberg::Vst::IComponent*>(finder.component);
+  if (component == nullptr) return names;
+  Steinberg::Vst::IUnitInfo* units = nullptr;
+  if (component->queryInterface(Steinberg::Vst::IUnitInfo_iid, reinterpret_cast<void**>(&units)) !=
+          Steinberg::kResultOk ||
+      units == nullptr)
+    return names;
+  for (Steinberg::int32 list = 0; list < units->getProgramListCount(); ++list) {
+    Steinberg::Vst::ProgramListInfo info{};
+    if (units->getProgramListInfo(list, info) != Steinberg::kResultOk) continue;
+    for (Steinberg::int32 program = 0; program < info.programCount; ++program) {
+      Steinberg::Vst::String128 name{};
+      units->getProgramName(info.id, program, name);
+      names.push_back(
+          juce::String(juce::CharPointer_UTF16(reinterpret_cast<const juce::CharPointer_UTF16::CharType*>(name))));
+    }
+  }
+  units->release();
+  return names;
 }
 
 juce::AudioProcessorParameter* ParameterAt(juce::AudioPluginInstance& plugin, int index) {

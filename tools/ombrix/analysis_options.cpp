@@ -10,6 +10,7 @@ BalanceTarget MakeBalanceTarget(const TargetChoice& choice, const dsp::Crossover
   BalanceTarget target;
   target.name = choice.name;
   target.levels = choice.curve;
+  target.spread = choice.spread;
   target.crossovers = crossovers;
   return target;
 }

@@ -45,6 +45,7 @@ std::string ChannelsText(int channels) {
 std::string DurationText(const FileAnalysis& a) {
   std::string text = FormatFixed(a.durationSeconds, 1) + " s";
   if (a.fromSeconds > 0.0) text += ", from " + FormatFixed(a.fromSeconds, 1) + " s";
+  if (CutShort(a)) text += ", cut short: its header says " + FormatFixed(a.headerDurationSeconds, 1) + " s";
   return text;
 }
 
@@ -68,6 +69,13 @@ std::string JsonLevel(double value) { return Measured(value) ? JsonNumber(value,
 
 }  // namespace
 
+bool CutShort(const FileAnalysis& a) { return a.headerDurationSeconds > 0.0; }
+
+std::string CutShortNote(const FileAnalysis& a) {
+  return a.file + ": cut short: " + FormatFixed(a.durationSeconds, 1) + " s of the " +
+         FormatFixed(a.headerDurationSeconds, 1) + " s its header says are there; measured as it is";
+}
+
 std::string FormatAnalysisText(const FileAnalysis& a) {
   std::string out = a.file + "\n";
   auto line = [&out](const std::string& label, const std::string& value) {
@@ -90,7 +98,7 @@ std::string FormatAnalysisText(const FileAnalysis& a) {
   return out;
 }
 
-std::string FormatAnalysisJson(const FileAnalysis& a) {
+std::string FormatAnalysisJson(const FileAnalysis& a, bool withPlot, const std::optional<std::string>& plot) {
   using kestrune::updates::QuoteJson;
   std::string out = "{\"file\":" + QuoteJson(a.file);
   if (!a.ok) return out + ",\"ok\":false,\"error\":" + QuoteJson(a.error) + "}";
@@ -99,6 +107,8 @@ std::string FormatAnalysisJson(const FileAnalysis& a) {
   out += ",\"channels\":" + std::to_string(a.channels);
   out += ",\"duration_s\":" + JsonNumber(a.durationSeconds, 3);
   out += ",\"from_s\":" + JsonNumber(a.fromSeconds, 3);
+  out += std::string(",\"cut_short\":") + (CutShort(a) ? "true" : "false");
+  out += ",\"header_duration_s\":" + (CutShort(a) ? JsonNumber(a.headerDurationSeconds, 3) : std::string("null"));
   out += ",\"integrated_lufs\":" + JsonLevel(a.integratedLufs);
   out += ",\"max_short_term_lufs\":" + JsonLevel(a.maxShortTermLufs);
   out += ",\"max_true_peak_dbtp\":" + JsonLevel(a.maxTruePeakDbtp);
@@ -116,6 +126,7 @@ std::string FormatAnalysisJson(const FileAnalysis& a) {
   } else {
     out += ",\"tonal_balance\":null,\"tonal_balance_error\":" + QuoteJson(a.balanceError);
   }
+  if (withPlot) out += ",\"plot\":" + (plot ? QuoteJson(*plot) : std::string("null"));
   return out + "}";
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 
 #include "tools/ombrix/command_error.h"
 #include "tools/ombrix/file_analysis.h"
@@ -11,13 +10,9 @@ namespace ombrix::cli {
 
 AudioFileSource::AudioFileSource(const std::string& file) {
   const std::filesystem::path path = dsp::PathFromUtf8(file);
-  const std::string extension = dsp::LowerCaseExtension(dsp::FileNameUtf8(path));
-  const std::optional<dsp::AudioContainer> container = dsp::ContainerForExtension(extension);
-  if (!container) throw Failure(file + ": unsupported file type " + extension + " (WAV, AIFF, MP3 or FLAC)");
-  std::error_code ignored;
-  if (!std::filesystem::exists(path, ignored)) throw Failure(file + ": no such file");
-  reader_ = dsp::AudioFileReader::Open(path, *container);
-  if (!reader_) throw Failure(file + ": not a readable audio file");
+  std::string whyNot;
+  reader_ = OpenAudioFile(path, whyNot);
+  if (!reader_) throw Failure(file + ": " + whyNot);
   totalFrames_ = AudioFileFrameCount(path);
 }
 

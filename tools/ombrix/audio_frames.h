@@ -29,7 +29,8 @@ class FrameSink {
   virtual bool Write(const float* interleaved, std::size_t frames) = 0;
 };
 
-// A WAV, AIFF, FLAC or MP3 file. Throws Failure when it cannot be opened.
+// A WAV, AIFF, FLAC, MP3, Ogg Vorbis or Opus file. Throws Failure with the
+// reason when it cannot be opened.
 class AudioFileSource : public FrameSource {
  public:
   explicit AudioFileSource(const std::string& file);

@@ -25,15 +25,6 @@ namespace {
 
 constexpr std::size_t kChunkFrames = dsp::kReferenceChunkFrames;
 
-std::string ContainerName(dsp::AudioContainer container) {
-  switch (container) {
-    case dsp::AudioContainer::kWaveOrAiff: return "WAV or AIFF";
-    case dsp::AudioContainer::kMp3: return "MP3";
-    case dsp::AudioContainer::kFlac: return "FLAC";
-  }
-  return "audio";
-}
-
 // The meters see the first two channels, as the plug-in on a stereo track would.
 class Meters {
  public:
@@ -80,23 +71,8 @@ class Meters {
 
 void Analyse(const std::filesystem::path& path, const AnalysisRequest& request, FileAnalysis& result,
              std::atomic<std::uint64_t>* framesDone) {
-  const std::string fileName = dsp::FileNameUtf8(path);
-  const std::string extension = dsp::LowerCaseExtension(fileName);
-  const std::optional<dsp::AudioContainer> container = dsp::ContainerForExtension(extension);
-  if (!container) {
-    result.error = "unsupported file type " + extension + " (WAV, AIFF, MP3 or FLAC)";
-    return;
-  }
-  std::error_code ignored;
-  if (!std::filesystem::exists(path, ignored)) {
-    result.error = "no such file";
-    return;
-  }
-  const std::unique_ptr<dsp::AudioFileReader> reader = dsp::AudioFileReader::Open(path, *container);
-  if (!reader) {
-    result.error = "not a readable " + ContainerName(*container) + " file";
-    return;
-  }
+  const std::unique_ptr<dsp::AudioFileReader> reader = OpenAudioFile(path, result.error);
+  if (!reader) return;
 
   result.sampleRate = reader->SampleRate();
   result.channels = reader->Channels();
@@ -128,6 +104,8 @@ void Analyse(const std::filesystem::path& path, const AnalysisRequest& request, 
   meters->Flush();
 
   result.durationSeconds = static_cast<double>(framesRead) / result.sampleRate;
+  if (framesRead < reader->HeaderFrames())
+    result.headerDurationSeconds = static_cast<double>(reader->HeaderFrames()) / result.sampleRate;
   if (framesRead == 0) {
     result.error = "holds no audio";
     return;
@@ -144,6 +122,7 @@ void Analyse(const std::filesystem::path& path, const AnalysisRequest& request, 
   dsp::LearnedCurve curve;
   std::string learnError;
   if (analyser->Finish(curve, learnError)) {
+    result.longTermLevels = curve.levels;
     const dsp::DeviationFit fit =
         BalanceAgainstTarget(curve.levels, result.sampleRate, request.target.levels, request.target.crossovers);
     if (fit.valid) {
@@ -158,6 +137,19 @@ void Analyse(const std::filesystem::path& path, const AnalysisRequest& request, 
 }
 
 }  // namespace
+
+std::unique_ptr<dsp::AudioFileReader> OpenAudioFile(const std::filesystem::path& path, std::string& whyNot) {
+  const std::string extension = dsp::LowerCaseExtension(dsp::FileNameUtf8(path));
+  const std::optional<dsp::AudioContainer> container = dsp::ContainerForExtension(extension);
+  if (!container) {
+    std::error_code ignored;
+    whyNot = std::filesystem::is_directory(path, ignored)
+                 ? "is a folder"
+                 : "unsupported file type " + extension + " (" + dsp::kReadableFileTypes + ")";
+    return nullptr;
+  }
+  return dsp::AudioFileReader::Open(path, *container, whyNot);
+}
 
 FileAnalysis AnalyseAudioFile(const std::string& file, const AnalysisRequest& request,
                               std::atomic<std::uint64_t>* framesDone) {

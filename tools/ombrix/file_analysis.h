@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
-#include "dsp/correction_engine.h"
 #include "core/frequency_grid.h"
+#include "dsp/audio_file_reader.h"
+#include "dsp/correction_engine.h"
 #include "dsp/loudness_reading.h"
 
 namespace ombrix::cli {
@@ -18,6 +20,7 @@ namespace ombrix::cli {
 struct BalanceTarget {
   std::string name = "Balanced";
   dsp::GridCurve levels{};
+  dsp::GridCurve spread{};
   dsp::Crossovers crossovers{};  // sanitised
 };
 
@@ -34,6 +37,9 @@ struct FileAnalysis {
   double sampleRate = 0.0;
   int channels = 0;
   double durationSeconds = 0.0;  // the whole file
+  // The length the file's header states when the file is shorter (cut
+  // short, measured as it is); 0 otherwise.
+  double headerDurationSeconds = 0.0;
   double fromSeconds = 0.0;
 
   // LUFS and dBTP; dsp::kNothingMeasured (-150) when nothing was measured.
@@ -42,9 +48,15 @@ struct FileAnalysis {
   double maxTruePeakDbtp = dsp::kNothingMeasured;
 
   BalanceTarget target;
+  std::optional<dsp::GridCurve> longTermLevels;  // the learned curve (dB) the balance was fitted to
   std::optional<dsp::DeviationFit> balance;
   std::string balanceError;  // why there is no balance (too little loud material, say)
 };
+
+// Opens the file as the kind its name says; null with the reason in the
+// user's terms ("is a folder", "no such file", "damaged Ogg Vorbis or Opus
+// file", "unsupported file type .m4a (...)") when it cannot be read.
+std::unique_ptr<dsp::AudioFileReader> OpenAudioFile(const std::filesystem::path& path, std::string& whyNot);
 
 // Never throws for bad files: a file that cannot be analysed comes back with
 // ok false and a reason. framesDone, when given, counts decoded frames.

@@ -9,6 +9,7 @@
 #include "tools/ombrix/command_error.h"
 #include "tools/ombrix/command_line.h"
 #include "tools/ombrix/commands.h"
+#include "tools/ombrix/file_analysis.h"
 #include "tools/ombrix/progress.h"
 #include "tools/ombrix/shown_path.h"
 
@@ -21,10 +22,11 @@ namespace {
 constexpr const char* kHelp =
     "Usage: ombrix learn FILE -o OUT.omtarget [--name NAME] [--quiet]\n"
     "\n"
-    "Learns a target from a reference audio file (WAV, AIFF, FLAC or MP3) exactly\n"
-    "as the plug-in's \"Learn from reference file\" does, at most its first 15\n"
-    "minutes, and writes the target file the plug-in would save: the same curve,\n"
-    "spread and text. The file needs at least 2 seconds of loud material.\n"
+    "Learns a target from a reference audio file (WAV, AIFF, FLAC, MP3, Ogg Vorbis\n"
+    "or Opus) exactly as the plug-in's \"Learn from reference file\" does, at most\n"
+    "its first 15 minutes, and writes the target file the plug-in would save: the\n"
+    "same curve, spread and text. The file needs at least 2 seconds of loud\n"
+    "material.\n"
     "\n"
     "Options:\n"
     "  -o, --output FILE    the target file to write (replaced if it exists)\n"
@@ -48,8 +50,12 @@ int RunLearn(const std::vector<std::string>& arguments) {
   const std::string fileName = dsp::FileNameUtf8(input);
   const std::string name = parsed.Value("name").value_or(PathToUtf8(input.filename().stem()));
 
-  dsp::LearnedCurve curve;
   std::string error;
+  // The reason in the user's terms when the file cannot be read at all.
+  if (!OpenAudioFile(input, error)) throw Failure(parsed.operands.front() + ": " + error);
+  RefuseFolder(PathFromUtf8(*output), *output);
+
+  dsp::LearnedCurve curve;
   const std::atomic<bool> neverCancelled{false};
   Progress progress("learning from " + fileName, 0, !parsed.Has("quiet"));
   const bool learned =

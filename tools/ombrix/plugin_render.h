@@ -10,7 +10,8 @@
 
 namespace ombrix::cli {
 
-// The bundle this build produced.
+// The bundle installed beside this program (PREFIX/lib/vst3 beside
+// PREFIX/bin, or ~/.vst3 beside ~/.local/bin), else the one its build produced.
 std::string DefaultPluginBundle();
 
 // Loads the bundle, hands it the state through its state interface, and

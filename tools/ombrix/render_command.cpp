@@ -23,10 +23,11 @@ constexpr const char* kHelp =
     "                    [--target NAME|FILE.omtarget] [--correct] [--set NAME=VALUE]...\n"
     "                    [--bits 16|24] [--quiet]\n"
     "\n"
-    "Loads the Ombrix VST3 plug-in in a VST3 host, renders IN (WAV, AIFF, FLAC or\n"
-    "MP3, mono or stereo) through it offline and writes OUT as a WAV file at IN's\n"
-    "sample rate and channel count, then shows the analysis of IN and OUT side by\n"
-    "side (against the render's target and crossovers, over the whole files).\n"
+    "Loads the Ombrix VST3 plug-in in a VST3 host, renders IN (WAV, AIFF, FLAC,\n"
+    "MP3, Ogg Vorbis or Opus, mono or stereo) through it offline and writes OUT as\n"
+    "a WAV file at IN's sample rate and channel count, then shows the analysis of\n"
+    "IN and OUT side by side (against the render's target and crossovers, over the\n"
+    "whole files).\n"
     "\n"
     "The plug-in's state is set through its state interface: a preset's state, or\n"
     "the default state, changed by --target, --correct and --set in that order.\n"
@@ -70,6 +71,7 @@ int RunRender(const std::vector<std::string>& arguments) {
   const int bits = parsed.Value("bits") ? ParseBits(*parsed.Value("bits")) : 0;
   const std::string bundle = parsed.Value("plugin").value_or(DefaultPluginBundle());
   if (SameFile(PathFromUtf8(input), PathFromUtf8(output))) throw UsageError("OUT must not be IN itself");
+  RefuseFolder(PathFromUtf8(output), output);
 
   const RenderState state = BuildRenderState(request);
   AudioFileSource source(input);

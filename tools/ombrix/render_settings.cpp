@@ -12,6 +12,7 @@ namespace {
 
 PluginState ReadPresetState(const std::string& file, std::vector<std::uint8_t>& bytes) {
   const std::filesystem::path path = PathFromUtf8(file);
+  RefuseFolder(path, file);
   std::error_code ignored;
   if (!std::filesystem::is_regular_file(path, ignored)) throw Failure("no preset file " + file);
   PresetEntry entry;

@@ -25,6 +25,7 @@ bool LooksLikeFile(const std::string& text) {
 
 TargetChoice ReadTargetFile(const std::string& file) {
   const std::filesystem::path path = PathFromUtf8(file);
+  RefuseFolder(path, file);
   std::error_code ignored;
   if (!std::filesystem::is_regular_file(path, ignored)) throw Failure("no target file " + file);
   std::ifstream in(path, std::ios::binary);

@@ -1,0 +1,156 @@
+// "ombrix analyze --plot": one picture per file, drawn by the plug-in's own
+// spectrum display, checked at chosen pixels (the band, the spectrum line,
+// a deviation fill, the caption), and the pictures' paths in the JSON.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "cli/cli_output.h"
+#include "cli/program_run.h"
+#include "cli/tilted_noise.h"
+#include "library/json.h"
+#include "support/analysis_signals.h"
+#include "support/audio_fixtures.h"
+
+namespace ombrix::test_support {
+namespace {
+
+constexpr int kRate = 48000;
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+};
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<png_byte> rgba;
+  // At logical coordinates; the picture is drawn at twice the size.
+  Rgb At(double x, double y) const {
+    const auto i = 4 * (static_cast<std::size_t>(std::floor(y * 2)) * static_cast<std::size_t>(width) +
+                        static_cast<std::size_t>(std::floor(x * 2)));
+    return {rgba[i], rgba[i + 1], rgba[i + 2]};
+  }
+};
+
+Picture ReadPng(const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  Picture picture;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
+  image.format = PNG_FORMAT_RGBA;
+  picture.rgba.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, picture.rgba.data(), 0, nullptr)) return picture;
+  picture.width = static_cast<int>(image.width);
+  picture.height = static_cast<int>(image.height);
+  return picture;
+}
+
+// The plot's rectangle in logical pixels and its mapping, as the picture
+// lays it out: 40 Hz..16 kHz on a log axis from 20 Hz to 20 kHz, and a 48 dB
+// window whose top is 24 dB above a target band centred in it.
+constexpr double kLeft = 12, kTop = 12, kRight = 628, kBottom = 268;
+double XOf(double hz) { return kLeft + std::log(hz / 20.0) / std::log(1000.0) * (kRight - kLeft); }
+double YOf(double db, double top) { return kTop + (top - db) / 48.0 * (kBottom - kTop); }
+
+// Ink (15, 15, 15) under the green accent (21, 232, 121) at alpha 71.
+constexpr Rgb kBand{17, 75, 45};
+
+bool Near(Rgb a, Rgb b, int tolerance) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+bool Whitish(Rgb c) { return c.r > 180 && c.g > 180 && c.b > 180; }
+
+class PlotTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<ScopedTempFolder>("cli-plot");
+    ASSERT_TRUE(WriteAudioFile(Path("pink.wav"), AudioFileFormat::kWavPcm16, kRate, 2,
+                               Interleave({PinkNoise(1, 20 * kRate), PinkNoise(2, 20 * kRate)})));
+    ASSERT_TRUE(WriteAudioFile(Path("bright.ogg"), AudioFileFormat::kOggVorbis, kRate, 2,
+                               Interleave({TiltedNoise(3, 20, kRate, 3.0), TiltedNoise(4, 20, kRate, 3.0)})));
+    ASSERT_TRUE(
+        WriteAudioFile(Path("silence.wav"), AudioFileFormat::kWavPcm16, kRate, 1, std::vector<float>(3 * kRate, 0.0f)));
+  }
+  static void TearDownTestSuite() { folder_.reset(); }
+  static std::string Path(const std::string& name) { return (*folder_ / name).string(); }
+  static std::unique_ptr<ScopedTempFolder> folder_;
+};
+
+std::unique_ptr<ScopedTempFolder> PlotTest::folder_;
+
+TEST_F(PlotTest, EachFileGetsAPictureOfItsSpectrumAgainstTheTarget) {
+  const std::string plots = Path("plots");  // created by the command
+  const ProgramRun run = RunOmbrix(
+      {"analyze", "--quiet", "--json", "--plot", plots, Path("pink.wav"), Path("bright.ogg"), Path("silence.wav")});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  const auto pinkJson = kestrune::updates::ParseJson(lines[0]);
+  const auto brightJson = kestrune::updates::ParseJson(lines[1]);
+  const auto silentJson = kestrune::updates::ParseJson(lines[2]);
+  ASSERT_TRUE(pinkJson && brightJson && silentJson) << run.out;
+  EXPECT_EQ(pinkJson->Find("plot")->text, plots + "/pink.wav.png");
+  EXPECT_EQ(brightJson->Find("plot")->text, plots + "/bright.ogg.png");
+  // Nothing loud enough: no curve, no picture.
+  EXPECT_EQ(silentJson->Find("plot")->kind, kestrune::updates::JsonValue::kNull);
+  EXPECT_NE(run.err.find(Path("silence.wav") + ": no picture: there was nothing loud enough to learn from"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(std::filesystem::exists(plots + "/silence.wav.png"));
+
+  const Picture pink = ReadPng(plots + "/pink.wav.png");
+  ASSERT_EQ(pink.width, 1280);
+  ASSERT_EQ(pink.height, 600);
+  // Balanced is flat with a band of +-3 dB, centred: the top is at 24 dB.
+  const double x700 = XOf(700.0);
+  EXPECT_TRUE(Near(pink.At(x700, YOf(2.2, 24.0)), kBand, 3));
+  EXPECT_TRUE(Near(pink.At(x700, YOf(-2.2, 24.0)), kBand, 3));
+  // Pink noise reads flat: its line runs inside the band.
+  bool line = false;
+  for (double db = 2.0; db >= -2.0; db -= 0.05) line = line || Whitish(pink.At(x700, YOf(db, 24.0)));
+  EXPECT_TRUE(line);
+  // Outside the band only the plot's ink.
+  EXPECT_TRUE(Near(pink.At(x700, YOf(12.0, 24.0) + 3), {15, 15, 15}, 3));
+
+  // +3 dB per octave: far above the band at the top, filled in the
+  // complement colour (a pink-red opposite the green).
+  const Picture bright = ReadPng(plots + "/bright.ogg.png");
+  ASSERT_EQ(bright.width, 1280);
+  int deviationPixels = 0;
+  for (double y = kTop + 16; y < YOf(3.5, 24.0); y += 0.5) {
+    const Rgb c = bright.At(XOf(10000.0) + 2, y);
+    if (c.r > c.g + 60 && c.r > 120) ++deviationPixels;
+  }
+  EXPECT_GT(deviationPixels, 10);
+
+  // The caption line holds text.
+  int captionPixels = 0;
+  for (double x = 14; x < 400; x += 0.5)
+    for (double y = 276; y < 292; y += 0.5) captionPixels += Whitish(pink.At(x, y));
+  EXPECT_GT(captionPixels, 100);
+}
+
+TEST_F(PlotTest, TextReportsNameThePictureAndFilesOfTheSameNameKeepApart) {
+  std::filesystem::create_directory(Path("other"));
+  std::filesystem::copy_file(Path("pink.wav"), Path("other/pink.wav"));
+  const std::string plots = Path("text-plots");
+  const ProgramRun run = RunOmbrix({"analyze", "--quiet", "--plot", plots, Path("pink.wav"), Path("other/pink.wav")});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const std::vector<std::string> reports = ReportBlocks(run.out);
+  ASSERT_EQ(reports.size(), 2u) << run.out;
+  EXPECT_NE(reports[0].find("  Picture         " + plots + "/pink.wav.png\n"), std::string::npos) << reports[0];
+  EXPECT_NE(reports[1].find("  Picture         " + plots + "/pink.wav (2).png\n"), std::string::npos) << reports[1];
+  EXPECT_EQ(ReadPng(plots + "/pink.wav (2).png").width, 1280);
+
+  WriteBytes(Path("a-file"), "not a folder");
+  const ProgramRun refused = RunOmbrix({"analyze", "--plot", Path("a-file"), Path("pink.wav")});
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_NE(refused.err.find("could not create the folder " + Path("a-file")), std::string::npos) << refused.err;
+}
+
+}  // namespace
+}  // namespace ombrix::test_support

@@ -1,0 +1,126 @@
+#include "tools/ombrix/spectrum_plot.h"
+
+#include <cmath>
+#include <memory>
+#include <string_view>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "core/parameter_table.h"
+#include "dsp/grid_curves.h"
+#include "editor/palette.h"
+#include "editor/spectrum_control.h"
+#include "editor/text_entry.h"
+#include "editor/text_style.h"
+#include "library/file_helpers.h"
+#include "library/host_track_link.h"
+#include "library/locale_free_numbers.h"
+#include "tools/ombrix/command_error.h"
+
+namespace ombrix::cli {
+namespace {
+
+// In logical pixels, drawn at twice the size.
+constexpr int kWidth = 640;
+constexpr int kHeight = 300;
+constexpr float kScale = 2.0f;
+const juce::Rectangle<int> kPlotBox = juce::Rectangle<int>::leftTopRightBottom(12, 12, 628, 268);
+const juce::Rectangle<float> kCaptionBox = juce::Rectangle<float>::leftTopRightBottom(14, 272, 626, 296);
+// The editor's default display resolution (1 octave).
+constexpr int kResolution = 2;
+
+std::string Signed(double value, int decimals) {
+  std::string text = FormatFixed(value, decimals);
+  if (text.find_first_not_of("-0.") == std::string::npos) text = FormatFixed(0.0, decimals);
+  if (text[0] != '-') text.insert(text.begin(), '+');
+  return text;
+}
+
+// The view the editor would build had it listened to the whole file.
+dsp::SpectrumView ViewOf(const FileAnalysis& analysis) {
+  const int m = dsp::ResolutionHalfWidth(kResolution);
+  dsp::SpectrumView view;
+  view.valid = dsp::ValidPointsAt(analysis.sampleRate);
+  view.target = dsp::SmoothAcrossFrequency(analysis.target.levels, view.valid, m, dsp::SmoothingMode::kPowerAverage);
+  view.spread = dsp::SmoothAcrossFrequency(analysis.target.spread, view.valid, m, dsp::SmoothingMode::kPlainAverage);
+  dsp::GridCurve powers{};
+  for (std::size_t i = 0; i < dsp::kGridPoints; ++i) powers[i] = std::pow(10.0, (*analysis.longTermLevels)[i] / 10.0);
+  view.inputSpectrum = dsp::SmoothAcrossFrequency(dsp::LevelMatch(view.valid, powers, view.target), view.valid, m,
+                                                  dsp::SmoothingMode::kPowerAverage);
+  // No short-term input: its area stays below the plot.
+  view.inputFast.fill(-300.0);
+  view.inputValid = true;
+  return view;
+}
+
+// The crossovers the balance was fitted with stand in for the parameters;
+// nothing can be edited.
+ParameterCallables CrossoverValues(const dsp::Crossovers& crossovers) {
+  ParameterCallables parameters;
+  parameters.value = [crossovers](int index) {
+    if (index == kLowCrossover) return crossovers.low;
+    if (index == kMidCrossover) return crossovers.mid;
+    if (index == kHighCrossover) return crossovers.high;
+    return Param(index).defaultValue;
+  };
+  parameters.beginGesture = [](int) {};
+  parameters.setDuringGesture = [](int, double) {};
+  parameters.endGesture = [](int) {};
+  return parameters;
+}
+
+}  // namespace
+
+std::filesystem::path PlotPath(const std::filesystem::path& folder, const std::string& file,
+                               std::set<std::filesystem::path>& taken) {
+  const std::string name = dsp::FileNameUtf8(dsp::PathFromUtf8(file));
+  std::filesystem::path path = folder / dsp::PathFromUtf8(name + ".png");
+  for (int n = 2; taken.count(path) != 0; ++n)
+    path = folder / dsp::PathFromUtf8(name + " (" + std::to_string(n) + ").png");
+  taken.insert(path);
+  return path;
+}
+
+std::string PlotCaption(const FileAnalysis& a) {
+  std::string caption = dsp::FileNameUtf8(dsp::PathFromUtf8(a.file)) + "    ";
+  caption += a.integratedLufs > dsp::kNothingMeasured ? FormatFixed(a.integratedLufs, 1) + " LUFS integrated"
+                                                      : std::string("no integrated loudness");
+  if (a.balance) caption += "    tilt " + Signed(a.balance->tilt, 2) + " dB/octave";
+  return caption + " against \"" + a.target.name + "\"";
+}
+
+void WriteSpectrumPlot(const FileAnalysis& analysis, const std::filesystem::path& png) {
+  if (!analysis.longTermLevels) throw Failure(analysis.file + ": no long-term spectrum to draw");
+  const juce::SharedResourcePointer<tonal_panel::EditorTypefaces> typefaces;
+  const tonal_panel::Palette palette = tonal_panel::MakePalette(tonal_panel::ThemeAccent(0, kDawAccentFallback));
+  const dsp::SpectrumView view = ViewOf(analysis);
+
+  juce::Component canvas;
+  tonal_panel::TextEntry entry(canvas);
+  tonal_panel::SpectrumControl plot(
+      {kLowCrossover, kMidCrossover, kHighCrossover}, palette, tonal_panel::text_styles::Small(),
+      [&view]() -> const dsp::SpectrumView& { return view; }, CrossoverValues(analysis.target.crossovers), entry);
+  plot.PlaceOnCanvas(kPlotBox);
+
+  juce::Image picture(juce::Image::ARGB, static_cast<int>(kWidth * kScale), static_cast<int>(kHeight * kScale), true);
+  {
+    juce::Graphics g(picture);
+    g.addTransform(juce::AffineTransform::scale(kScale));
+    g.fillAll(tonal_panel::fixed_colours::Card());
+    {
+      const juce::Graphics::ScopedSaveState saved(g);
+      g.setOrigin(plot.getPosition());
+      plot.paintEntireComponent(g, true);
+    }
+    tonal_panel::DrawText(g, tonal_panel::text_styles::Label().WithColour(palette.text).WithSize(11.0f),
+                          juce::String::fromUTF8(PlotCaption(analysis).c_str()), kCaptionBox);
+  }
+
+  juce::MemoryOutputStream encoded;
+  if (!juce::PNGImageFormat().writeImageToStream(picture, encoded)) throw Failure("the picture could not be encoded");
+  std::string error;
+  const std::string_view data(static_cast<const char*>(encoded.getData()), encoded.getDataSize());
+  if (!WriteDocumentAtomically(png, data, error)) throw Failure(error);
+}
+
+}  // namespace ombrix::cli
