@@ -2,7 +2,6 @@
 // spectrum display, checked at chosen pixels (the band, the spectrum line,
 // a deviation fill, the caption), and the pictures' paths in the JSON.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli_output.h"
+#include "cli/png_image.h"
 #include "cli/program_run.h"
 #include "cli/tilted_noise.h"
 #include "library/json.h"
@@ -21,33 +21,17 @@ namespace {
 
 constexpr int kRate = 48000;
 
-struct Rgb {
-  int r = 0, g = 0, b = 0;
-};
-
+// A picture the tool drew at twice its logical size, read at logical
+// coordinates.
 struct Picture {
-  int width = 0, height = 0;
-  std::vector<png_byte> rgba;
-  // At logical coordinates; the picture is drawn at twice the size.
-  Rgb At(double x, double y) const {
-    const auto i = 4 * (static_cast<std::size_t>(std::floor(y * 2)) * static_cast<std::size_t>(width) +
-                        static_cast<std::size_t>(std::floor(x * 2)));
-    return {rgba[i], rgba[i + 1], rgba[i + 2]};
+  PngImage image;
+  int width() const { return image.width; }
+  Rgba At(double x, double y) const {
+    return image.At(static_cast<int>(std::floor(x * 2)), static_cast<int>(std::floor(y * 2)));
   }
 };
 
-Picture ReadPng(const std::string& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Picture picture;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
-  image.format = PNG_FORMAT_RGBA;
-  picture.rgba.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, picture.rgba.data(), 0, nullptr)) return picture;
-  picture.width = static_cast<int>(image.width);
-  picture.height = static_cast<int>(image.height);
-  return picture;
-}
+Picture ReadPicture(const std::string& path) { return {ReadPng(path).value_or(PngImage{})}; }
 
 // The plot's rectangle in logical pixels and its mapping, as the picture
 // lays it out: 40 Hz..16 kHz on a log axis from 20 Hz to 20 kHz, and a 48 dB
@@ -57,12 +41,9 @@ double XOf(double hz) { return kLeft + std::log(hz / 20.0) / std::log(1000.0) * 
 double YOf(double db, double top) { return kTop + (top - db) / 48.0 * (kBottom - kTop); }
 
 // Ink (15, 15, 15) under the green accent (21, 232, 121) at alpha 71.
-constexpr Rgb kBand{17, 75, 45};
+constexpr Rgba kBand{17, 75, 45, 255};
 
-bool Near(Rgb a, Rgb b, int tolerance) {
-  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-bool Whitish(Rgb c) { return c.r > 180 && c.g > 180 && c.b > 180; }
+bool Whitish(Rgba c) { return c.r > 180 && c.g > 180 && c.b > 180; }
 
 class PlotTest : public ::testing::Test {
  protected:
@@ -102,9 +83,9 @@ TEST_F(PlotTest, EachFileGetsAPictureOfItsSpectrumAgainstTheTarget) {
       << run.err;
   EXPECT_FALSE(std::filesystem::exists(plots + "/silence.wav.png"));
 
-  const Picture pink = ReadPng(plots + "/pink.wav.png");
-  ASSERT_EQ(pink.width, 1280);
-  ASSERT_EQ(pink.height, 600);
+  const Picture pink = ReadPicture(plots + "/pink.wav.png");
+  ASSERT_EQ(pink.width(), 1280);
+  ASSERT_EQ(pink.image.height, 600);
   // Balanced is flat with a band of +-3 dB, centred: the top is at 24 dB.
   const double x700 = XOf(700.0);
   EXPECT_TRUE(Near(pink.At(x700, YOf(2.2, 24.0)), kBand, 3));
@@ -114,15 +95,15 @@ TEST_F(PlotTest, EachFileGetsAPictureOfItsSpectrumAgainstTheTarget) {
   for (double db = 2.0; db >= -2.0; db -= 0.05) line = line || Whitish(pink.At(x700, YOf(db, 24.0)));
   EXPECT_TRUE(line);
   // Outside the band only the plot's ink.
-  EXPECT_TRUE(Near(pink.At(x700, YOf(12.0, 24.0) + 3), {15, 15, 15}, 3));
+  EXPECT_TRUE(Near(pink.At(x700, YOf(12.0, 24.0) + 3), Rgba{15, 15, 15, 255}, 3));
 
   // +3 dB per octave: far above the band at the top, filled in the
   // complement colour (a pink-red opposite the green).
-  const Picture bright = ReadPng(plots + "/bright.ogg.png");
-  ASSERT_EQ(bright.width, 1280);
+  const Picture bright = ReadPicture(plots + "/bright.ogg.png");
+  ASSERT_EQ(bright.width(), 1280);
   int deviationPixels = 0;
   for (double y = kTop + 16; y < YOf(3.5, 24.0); y += 0.5) {
-    const Rgb c = bright.At(XOf(10000.0) + 2, y);
+    const Rgba c = bright.At(XOf(10000.0) + 2, y);
     if (c.r > c.g + 60 && c.r > 120) ++deviationPixels;
   }
   EXPECT_GT(deviationPixels, 10);
@@ -144,7 +125,7 @@ TEST_F(PlotTest, TextReportsNameThePictureAndFilesOfTheSameNameKeepApart) {
   ASSERT_EQ(reports.size(), 2u) << run.out;
   EXPECT_NE(reports[0].find("  Picture         " + plots + "/pink.wav.png\n"), std::string::npos) << reports[0];
   EXPECT_NE(reports[1].find("  Picture         " + plots + "/pink.wav (2).png\n"), std::string::npos) << reports[1];
-  EXPECT_EQ(ReadPng(plots + "/pink.wav (2).png").width, 1280);
+  EXPECT_EQ(ReadPicture(plots + "/pink.wav (2).png").width(), 1280);
 
   WriteBytes(Path("a-file"), "not a folder");
   const ProgramRun refused = RunOmbrix({"analyze", "--plot", Path("a-file"), Path("pink.wav")});
