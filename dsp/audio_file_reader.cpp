@@ -166,10 +166,6 @@ std::string FileNameUtf8(const std::filesystem::path& path) {
   return std::string(name.begin(), name.end());
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 std::string LowerCaseExtension(std::string_view fileName) {
   if (fileName == "..") return {};
   const std::size_t dot = fileName.rfind('.');

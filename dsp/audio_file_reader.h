@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "library/file_helpers.h"  // PathFromUtf8 for the callers that name files
+
 namespace ombrix::dsp {
 
 // The kinds of file a reference file may be. A WAV or AIFF name accepts any
@@ -26,8 +28,6 @@ const char* ContainerName(AudioContainer container);
 
 // The last path component in UTF-8.
 std::string FileNameUtf8(const std::filesystem::path& path);
-// A path from UTF-8 text, whatever the platform's native encoding.
-std::filesystem::path PathFromUtf8(std::string_view utf8);
 
 // The extension of a file name in lower case (ASCII letters only), dot
 // included: from the last dot to the end, where a dot in first position does

@@ -5,6 +5,7 @@
 
 #include "plugin/ombrix.h"
 #include "plugin/preset_link.h"
+#include "library/file_helpers.h"
 #include "library/target_library.h"
 
 namespace ombrix {
@@ -13,7 +14,6 @@ namespace {
 constexpr double kLearnMinimumSeconds = 15.0;
 
 std::string Utf8(const std::u8string& text) { return std::string(text.begin(), text.end()); }
-std::filesystem::path PathFromUtf8(const std::string& text) { return std::u8string(text.begin(), text.end()); }
 
 }  // namespace
 

@@ -59,6 +59,16 @@ juce::Colour PixelAt(const juce::Image& image, float canvasX, float canvasY, flo
   return image.getPixelAt(static_cast<int>(std::floor(canvasX * scale)), static_cast<int>(std::floor(canvasY * scale)));
 }
 
+juce::Colour BrightestIn(const juce::Image& image, juce::Rectangle<float> canvasBox, float scale) {
+  const juce::Rectangle<int> box = (canvasBox * scale).getSmallestIntegerContainer();
+  juce::Colour brightest = image.getPixelAt(box.getX(), box.getY());
+  const auto sum = [](juce::Colour c) { return c.getRed() + c.getGreen() + c.getBlue(); };
+  for (int y = box.getY(); y < box.getBottom(); ++y)
+    for (int x = box.getX(); x < box.getRight(); ++x)
+      if (sum(image.getPixelAt(x, y)) > sum(brightest)) brightest = image.getPixelAt(x, y);
+  return brightest;
+}
+
 ::testing::AssertionResult ColourNear(juce::Colour actual, juce::Colour expected, int tolerance) {
   const auto near = [tolerance](int a, int b) { return std::abs(a - b) <= tolerance; };
   if (near(actual.getAlpha(), expected.getAlpha()) && near(actual.getRed(), expected.getRed()) &&

@@ -42,6 +42,9 @@ juce::Image RenderOnCanvas(juce::Component& control, float scale, juce::Colour b
 // The pixel under a canvas point.
 juce::Colour PixelAt(const juce::Image& image, float canvasX, float canvasY, float scale);
 
+// The brightest pixel in a canvas rectangle: the core of the text drawn there.
+juce::Colour BrightestIn(const juce::Image& image, juce::Rectangle<float> canvasBox, float scale);
+
 // Passes when each channel, alpha included, is within tolerance.
 ::testing::AssertionResult ColourNear(juce::Colour actual, juce::Colour expected, int tolerance = 2);
 

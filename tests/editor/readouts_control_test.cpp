@@ -17,17 +17,6 @@ const juce::Colour kBackground = Argb(255, 20, 20, 20);
 constexpr float kTop = 260.0f;
 constexpr float kBarY = kTop + 41.0f;  // the middle of the bar track
 
-// The brightest pixel in a canvas rectangle: the core of the text drawn there.
-juce::Colour BrightestIn(const juce::Image& image, juce::Rectangle<float> canvasBox, float scale) {
-  const juce::Rectangle<int> box = (canvasBox * scale).getSmallestIntegerContainer();
-  juce::Colour brightest = image.getPixelAt(box.getX(), box.getY());
-  const auto sum = [](juce::Colour c) { return c.getRed() + c.getGreen() + c.getBlue(); };
-  for (int y = box.getY(); y < box.getBottom(); ++y)
-    for (int x = box.getX(); x < box.getRight(); ++x)
-      if (sum(image.getPixelAt(x, y)) > sum(brightest)) brightest = image.getPixelAt(x, y);
-  return brightest;
-}
-
 struct ReadoutsTest : testing::Test {
   void Render(float scale) {
     control = std::make_unique<ReadoutsControl>(kPalette, [this] { return readouts; });

@@ -137,7 +137,7 @@ std::string FormatComparisonText(const FileAnalysis& left, const FileAnalysis& r
     out += Padded(label, kLabelWidth) + Padded(l, kColumnWidth) + r + "\n";
   };
   row("", std::string(leftHeading), std::string(rightHeading));
-  row("File", dsp::FileNameUtf8(dsp::PathFromUtf8(left.file)), dsp::FileNameUtf8(dsp::PathFromUtf8(right.file)));
+  row("File", dsp::FileNameUtf8(PathFromUtf8(left.file)), dsp::FileNameUtf8(PathFromUtf8(right.file)));
   row("Duration", DurationText(left), DurationText(right));
   row("Integrated", Level(left.integratedLufs, "LUFS"), Level(right.integratedLufs, "LUFS"));
   row("Max short-term", Level(left.maxShortTermLufs, "LUFS"), Level(right.maxShortTermLufs, "LUFS"));

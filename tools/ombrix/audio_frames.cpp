@@ -9,7 +9,7 @@
 namespace ombrix::cli {
 
 AudioFileSource::AudioFileSource(const std::string& file) {
-  const std::filesystem::path path = dsp::PathFromUtf8(file);
+  const std::filesystem::path path = PathFromUtf8(file);
   std::string whyNot;
   reader_ = OpenAudioFile(path, whyNot);
   if (!reader_) throw Failure(file + ": " + whyNot);

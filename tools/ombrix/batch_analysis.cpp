@@ -13,7 +13,7 @@ namespace ombrix::cli {
 
 void AnalyseFiles(const std::vector<std::string>& files, const AnalysisRequest& request, Progress& progress,
                   const std::function<void(const FileAnalysis&)>& report) {
-  for (const std::string& file : files) progress.AddToTotal(AudioFileFrameCount(dsp::PathFromUtf8(file)));
+  for (const std::string& file : files) progress.AddToTotal(AudioFileFrameCount(PathFromUtf8(file)));
 
   std::vector<std::optional<FileAnalysis>> results(files.size());
   std::mutex mutex;

@@ -11,9 +11,9 @@
 #include "editor/ombrix_editor.h"
 #include "editor/preset_bar_control.h"
 #include "editor/settings_menu_control.h"
-#include "library/file_helpers.h"
 #include "plugin/ombrix.h"
 #include "tools/ombrix/command_error.h"
+#include "tools/ombrix/png_file.h"
 
 namespace ombrix::cli {
 namespace {
@@ -162,11 +162,7 @@ void WriteEditorScreenshot(const ScreenshotRequest& request, const std::filesyst
   }
   plugin.releaseResources();
 
-  juce::MemoryOutputStream encoded;
-  if (!juce::PNGImageFormat().writeImageToStream(picture, encoded)) throw Failure("the picture could not be encoded");
-  std::string error;
-  const std::string_view data(static_cast<const char*>(encoded.getData()), encoded.getDataSize());
-  if (!WriteDocumentAtomically(png, data, error)) throw Failure(error);
+  WritePngFile(picture, png);
 }
 
 }  // namespace ombrix::cli

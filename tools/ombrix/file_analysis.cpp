@@ -158,7 +158,7 @@ FileAnalysis AnalyseAudioFile(const std::string& file, const AnalysisRequest& re
   result.fromSeconds = request.fromSeconds;
   result.target = request.target;
   try {
-    Analyse(dsp::PathFromUtf8(file), request, result, framesDone);
+    Analyse(PathFromUtf8(file), request, result, framesDone);
   } catch (const std::exception& e) {
     result.ok = false;
     result.error = e.what();

@@ -46,7 +46,7 @@ int RunLearn(const std::vector<std::string>& arguments) {
   const std::optional<std::string> output = parsed.Value("output");
   if (!output || output->empty()) throw UsageError("name the target file to write with -o OUT.omtarget");
 
-  const std::filesystem::path input = dsp::PathFromUtf8(parsed.operands.front());
+  const std::filesystem::path input = PathFromUtf8(parsed.operands.front());
   const std::string fileName = dsp::FileNameUtf8(input);
   const std::string name = parsed.Value("name").value_or(PathToUtf8(input.filename().stem()));
 

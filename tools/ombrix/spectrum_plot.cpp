@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <memory>
-#include <string_view>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -16,6 +15,7 @@
 #include "library/host_track_link.h"
 #include "library/locale_free_numbers.h"
 #include "tools/ombrix/command_error.h"
+#include "tools/ombrix/png_file.h"
 
 namespace ombrix::cli {
 namespace {
@@ -73,16 +73,16 @@ ParameterCallables CrossoverValues(const dsp::Crossovers& crossovers) {
 
 std::filesystem::path PlotPath(const std::filesystem::path& folder, const std::string& file,
                                std::set<std::filesystem::path>& taken) {
-  const std::string name = dsp::FileNameUtf8(dsp::PathFromUtf8(file));
-  std::filesystem::path path = folder / dsp::PathFromUtf8(name + ".png");
+  const std::string name = dsp::FileNameUtf8(PathFromUtf8(file));
+  std::filesystem::path path = folder / PathFromUtf8(name + ".png");
   for (int n = 2; taken.count(path) != 0; ++n)
-    path = folder / dsp::PathFromUtf8(name + " (" + std::to_string(n) + ").png");
+    path = folder / PathFromUtf8(name + " (" + std::to_string(n) + ").png");
   taken.insert(path);
   return path;
 }
 
 std::string PlotCaption(const FileAnalysis& a) {
-  std::string caption = dsp::FileNameUtf8(dsp::PathFromUtf8(a.file)) + "    ";
+  std::string caption = dsp::FileNameUtf8(PathFromUtf8(a.file)) + "    ";
   caption += a.integratedLufs > dsp::kNothingMeasured ? FormatFixed(a.integratedLufs, 1) + " LUFS integrated"
                                                       : std::string("no integrated loudness");
   if (a.balance) caption += "    tilt " + Signed(a.balance->tilt, 2) + " dB/octave";
@@ -116,11 +116,7 @@ void WriteSpectrumPlot(const FileAnalysis& analysis, const std::filesystem::path
                           juce::String::fromUTF8(PlotCaption(analysis).c_str()), kCaptionBox);
   }
 
-  juce::MemoryOutputStream encoded;
-  if (!juce::PNGImageFormat().writeImageToStream(picture, encoded)) throw Failure("the picture could not be encoded");
-  std::string error;
-  const std::string_view data(static_cast<const char*>(encoded.getData()), encoded.getDataSize());
-  if (!WriteDocumentAtomically(png, data, error)) throw Failure(error);
+  WritePngFile(picture, png);
 }
 
 }  // namespace ombrix::cli
