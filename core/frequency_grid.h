@@ -48,6 +48,7 @@ struct Crossovers {
   double low = 200.0;
   double mid = 2000.0;
   double high = 6000.0;
+  bool operator==(const Crossovers&) const = default;
 };
 
 // The three bands are kept at least an octave apart, whatever the user set.

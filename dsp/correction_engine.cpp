@@ -252,9 +252,7 @@ void CorrectionEngine::SetSettings(const CorrectionSettings& settings) {
   if (usable(settings.highCrossover)) settings_.highCrossover = settings.highCrossover;
   const Crossovers c = SanitizeCrossovers(settings_.lowCrossover, settings_.midCrossover, settings_.highCrossover);
   // Handing the analysis the crossovers it has would only redo its band table.
-  const Crossovers current = analysis_.CurrentCrossovers();
-  if (c.low != current.low || c.mid != current.mid || c.high != current.high)
-    analysis_.SetCrossovers(c.low, c.mid, c.high);
+  if (c != analysis_.CurrentCrossovers()) analysis_.SetCrossovers(c.low, c.mid, c.high);
   fitBasis_.Update(CrossoversOf(settings_), sampleRate_);
 }
 

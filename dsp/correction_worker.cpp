@@ -1,12 +1,6 @@
 #include "dsp/correction_worker.h"
 
-#include <pthread.h>
-#include <semaphore.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cmath>
-#include <ctime>
 #include <limits>
 
 #include "core/parameter_table.h"
@@ -17,9 +11,6 @@ namespace {
 constexpr double kFallbackSampleRate = 48000.0;
 
 double Seconds(std::chrono::milliseconds interval) { return std::chrono::duration<double>(interval).count(); }
-
-// So that per-thread CPU figures and profilers can tell the worker apart.
-void NameThisThread() { pthread_setname_np(pthread_self(), "Ombrix correct"); }
 
 // Exact comparison: a value that is not a number never matches, so such
 // settings are handed on every pass (the engine sanitises them).
@@ -197,70 +188,27 @@ std::chrono::milliseconds CorrectionWorkerLoop::InactivePass() {
   return intervals_.idle;
 }
 
-// The stop flag and what wakes the thread from its wait. A timed wait on a
-// semaphore is one system call where a condition variable's takes two or
-// three; with many instances in a process the wake-ups are most of what the
-// workers cost.
-class CorrectionWorker::StopSignal {
- public:
-  StopSignal() { sem_init(&semaphore_, 0, 0); }
-  ~StopSignal() { sem_destroy(&semaphore_); }
-  StopSignal(const StopSignal&) = delete;
-  StopSignal& operator=(const StopSignal&) = delete;
-
-  void Raise() {
-    raised_.store(true);
-    sem_post(&semaphore_);
-  }
-  bool Raised() const { return raised_.load(); }
-  void Clear() {
-    raised_.store(false);
-    while (sem_trywait(&semaphore_) == 0) {
-    }
-  }
-  // Waits until the time comes or the signal is raised; true when raised.
-  bool WaitUntil(std::chrono::steady_clock::time_point wakeUp) {
-    const auto sinceEpoch = wakeUp.time_since_epoch();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-    timespec deadline{};
-    deadline.tv_sec = static_cast<time_t>(seconds.count());
-    deadline.tv_nsec =
-        static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
-    // steady_clock is CLOCK_MONOTONIC. A post without a raise (left over from
-    // an earlier stop) or an interrupted wait just waits on.
-    while (!raised_.load()) {
-      if (sem_clockwait(&semaphore_, CLOCK_MONOTONIC, &deadline) == 0 || errno == EINTR) continue;
-      break;  // timed out (or a deadline the call refused: the pass runs again)
-    }
-    return raised_.load();
-  }
-
- private:
-  std::atomic<bool> raised_{false};
-  sem_t semaphore_;
-};
-
 CorrectionWorker::CorrectionWorker(CorrectionWorkerHost& host, CorrectionWorkerIntervals intervals)
-    : loop_(host, intervals), stop_(std::make_unique<StopSignal>()) {}
+    : loop_(host, intervals) {}
 
 CorrectionWorker::~CorrectionWorker() { Stop(); }
 
 void CorrectionWorker::Start() {
   if (thread_.joinable()) return;
-  stop_->Clear();
+  stop_.Clear();
   thread_ = std::thread([this] { Run(); });
 }
 
 void CorrectionWorker::Stop() {
-  stop_->Raise();
+  stop_.Raise();
   if (thread_.joinable()) thread_.join();
 }
 
 void CorrectionWorker::Run() {
-  NameThisThread();
-  while (!stop_->Raised()) {
+  platform::NameThisThread("Ombrix correct");
+  while (!stop_.Raised()) {
     const std::chrono::milliseconds interval = loop_.RunPass();
-    if (stop_->WaitUntil(NextPassTime(std::chrono::steady_clock::now(), interval))) return;
+    if (stop_.WaitUntil(NextPassTime(std::chrono::steady_clock::now(), interval))) return;
   }
 }
 

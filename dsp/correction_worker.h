@@ -23,6 +23,7 @@
 #include "dsp/correction_engine.h"
 #include "core/frequency_grid.h"
 #include "dsp/published_gains.h"
+#include "library/platform_threads.h"
 
 namespace ombrix::dsp {
 
@@ -150,11 +151,10 @@ class CorrectionWorker {
   bool Started() const { return thread_.joinable(); }
 
  private:
-  class StopSignal;
   void Run();
 
   CorrectionWorkerLoop loop_;
-  std::unique_ptr<StopSignal> stop_;
+  platform::StopSignal stop_;
   std::thread thread_;
 };
 

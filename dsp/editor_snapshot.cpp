@@ -52,8 +52,7 @@ void SpectrumSnapshot::BuildSpectrumSnapshot(const SnapshotInputs& in) {
   const int m = ResolutionHalfWidth(in.resolution);
 
   const Crossovers crossovers = SanitizeCrossovers(in.lowCrossover, in.midCrossover, in.highCrossover);
-  if (!crossovers_ || crossovers.low != crossovers_->low || crossovers.mid != crossovers_->mid ||
-      crossovers.high != crossovers_->high) {
+  if (crossovers_ != crossovers) {
     input_.SetCrossovers(crossovers.low, crossovers.mid, crossovers.high);
     output_.SetCrossovers(crossovers.low, crossovers.mid, crossovers.high);
     crossovers_ = crossovers;

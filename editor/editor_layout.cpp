@@ -17,7 +17,7 @@
 #include "editor/readouts_control.h"
 #include "editor/ring_knob_control.h"
 #include "editor/settings_menu_control.h"
-#include "editor/spectrum_control.h"
+#include "editor/frequency_display_control.h"
 #include "editor/target_menu.h"
 #include "editor/text_style.h"
 #include "editor/update_pill_control.h"

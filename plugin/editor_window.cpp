@@ -38,7 +38,7 @@ float Ombrix::WindowScale() const {
 void Ombrix::SetWindowScale(float scale) {
   const EditorSize size = SizeForWindowScale(scale, screenScale_);
   if (EditorHooks* hooks = OpenEditorHooks()) {
-    hooks->ResizeToDrawScale(std::min(size.height / 400.0f, size.width / 640.0f));
+    hooks->ResizeToDrawScale(DrawScaleFor(size.width, size.height, 1.0f));
     return;
   }
   editorWidth_ = size.width;

@@ -13,7 +13,7 @@
 #include "tools/ombrix/command_error.h"
 #include "tools/ombrix/commands.h"
 #include "tools/ombrix/option_values.h"
-#include "tools/ombrix/spectrum_plot.h"
+#include "tools/ombrix/frequency_plot.h"
 
 namespace ombrix::cli {
 

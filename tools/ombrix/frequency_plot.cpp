@@ -1,4 +1,4 @@
-#include "tools/ombrix/spectrum_plot.h"
+#include "tools/ombrix/frequency_plot.h"
 
 #include <cmath>
 #include <memory>
@@ -8,7 +8,7 @@
 #include "core/parameter_table.h"
 #include "dsp/grid_curves.h"
 #include "editor/palette.h"
-#include "editor/spectrum_control.h"
+#include "editor/frequency_display_control.h"
 #include "editor/text_entry.h"
 #include "editor/text_style.h"
 #include "library/file_helpers.h"

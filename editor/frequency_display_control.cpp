@@ -1,4 +1,4 @@
-#include "editor/spectrum_control.h"
+#include "editor/frequency_display_control.h"
 
 #include <algorithm>
 #include <cmath>

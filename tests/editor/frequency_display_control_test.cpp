@@ -1,7 +1,7 @@
 // The spectrum display: the window's top level, what it draws at chosen
 // pixels at draw scales 1 and 2, the crossover labels, and the markers under
 // the mouse (hover, drags and typed values as host gestures).
-#include "editor/spectrum_control.h"
+#include "editor/frequency_display_control.h"
 
 #include <gtest/gtest.h>
 
