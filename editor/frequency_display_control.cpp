@@ -74,11 +74,6 @@ std::size_t ValidExtent(const ValidFlags& valid) {
   return last;
 }
 
-template <typename T>
-bool SameBits(const T& a, const T& b) {
-  return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
-
 }  // namespace
 
 double AutoTopLevel(const SpectrumView& view, double previous) {
@@ -223,12 +218,8 @@ void SpectrumControl::Follow() {
   // Curves that only moved are redrawn at most every other tick (25 times a
   // second): the input's frames come about 23 times a second, the output's
   // in between, and the eye sees no difference. Anything else shows at once.
-  const bool onlyCurvesMoved = requestedOnce_ && crossovers == requestedCrossovers_ &&
-                               appearance.topLevel == requested_.topLevel &&
-                               appearance.inputValid == requested_.inputValid &&
-                               appearance.outputValid == requested_.outputValid &&
-                               appearance.correcting == requested_.correcting && appearance.frozen == requested_.frozen &&
-                               appearance.lastValid == requested_.lastValid;
+  const bool onlyCurvesMoved =
+      requestedOnce_ && crossovers == requestedCrossovers_ && appearance.SameFrameAs(requested_);
   if (onlyCurvesMoved && ticksSinceRepaint_ < 2) return;
   ticksSinceRepaint_ = 0;
   requestedOnce_ = true;

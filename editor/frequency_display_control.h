@@ -48,6 +48,11 @@ struct SpectrumAppearance {
   std::size_t lastValid = 0;
   std::array<std::int32_t, kCurves * ombrix::dsp::kGridPoints> quarterPixels{};
   bool operator==(const SpectrumAppearance&) const = default;
+  // The same but for where the curves lie.
+  bool SameFrameAs(const SpectrumAppearance& o) const {
+    return topLevel == o.topLevel && inputValid == o.inputValid && outputValid == o.outputValid &&
+           correcting == o.correcting && frozen == o.frozen && lastValid == o.lastValid;
+  }
 };
 
 class SpectrumControl final : public CanvasControl, public TickFollower {

@@ -21,9 +21,11 @@ class OmbrixEditor::SizeRules final : public juce::ComponentBoundsConstrainer {
   void Update() {
     const float q = editor_.ScreenScale();
     const float maxScale = q > 1.0f ? 1.0f : 1.0f / q;
-    setSizeLimits(static_cast<int>(std::ceil(480.0f / q)), static_cast<int>(std::ceil(300.0f / q)),
-                  static_cast<int>(1280.0f * maxScale), static_cast<int>(800.0f * maxScale));
-    setFixedAspectRatio(1.6);
+    setSizeLimits(static_cast<int>(std::ceil(ombrix::kMinEditorWidth / q)),
+                  static_cast<int>(std::ceil(ombrix::kMinEditorHeight / q)),
+                  static_cast<int>(ombrix::kMaxEditorWidth * maxScale),
+                  static_cast<int>(ombrix::kMaxEditorHeight * maxScale));
+    setFixedAspectRatio(ombrix::kEditorAspect);
   }
 
   void checkBounds(juce::Rectangle<int>& bounds, const juce::Rectangle<int>&, const juce::Rectangle<int>&, bool, bool,
@@ -50,9 +52,7 @@ OmbrixEditor::OmbrixEditor(juce::AudioProcessor& processor, ombrix::EditorCallab
   Rebuild();
   setResizable(true, false);
   setConstrainer(sizeRules_.get());
-  SetDrawScale(callables_.initialDrawScale ? callables_.initialDrawScale() : 1.0f);
-  setSize(static_cast<int>(std::lround(ombrix::kCanvasWidth * drawScale_)),
-          static_cast<int>(std::lround(ombrix::kCanvasHeight * drawScale_)));
+  ResizeToDrawScale(callables_.initialDrawScale ? callables_.initialDrawScale() : 1.0f);
 }
 
 OmbrixEditor::~OmbrixEditor() {

@@ -4,28 +4,21 @@
 #include <cmath>
 
 namespace ombrix {
-namespace {
-
-constexpr int kMinWidth = 480, kMinHeight = 300;
-constexpr int kMaxWidth = 1280, kMaxHeight = 800;
-constexpr double kAspect = 1.6;
-
-}  // namespace
 
 bool ConstrainEditorResize(int& w, int& h, float q) {
-  int maxWidth = kMaxWidth, maxHeight = kMaxHeight;
+  int maxWidth = kMaxEditorWidth, maxHeight = kMaxEditorHeight;
   if (q > 1.0f) {
-    maxWidth = static_cast<int>(std::lround(static_cast<double>(kMaxWidth) * q));
-    maxHeight = static_cast<int>(std::lround(static_cast<double>(kMaxHeight) * q));
+    maxWidth = static_cast<int>(std::lround(static_cast<double>(kMaxEditorWidth) * q));
+    maxHeight = static_cast<int>(std::lround(static_cast<double>(kMaxEditorHeight) * q));
   }
-  const bool acceptable = w >= kMinWidth && w <= maxWidth && h >= kMinHeight && h <= maxHeight;
+  const bool acceptable = w >= kMinEditorWidth && w <= maxWidth && h >= kMinEditorHeight && h <= maxHeight;
   const int originalW = w, originalH = h;
-  w = std::clamp(w, kMinWidth, maxWidth);
-  h = std::clamp(h, kMinHeight, maxHeight);
-  if (static_cast<double>(w) / h > kAspect)
-    w = static_cast<int>(std::lround(kAspect * h));
+  w = std::clamp(w, kMinEditorWidth, maxWidth);
+  h = std::clamp(h, kMinEditorHeight, maxHeight);
+  if (static_cast<double>(w) / h > kEditorAspect)
+    w = static_cast<int>(std::lround(kEditorAspect * h));
   else
-    h = static_cast<int>(std::lround(w / kAspect));
+    h = static_cast<int>(std::lround(w / kEditorAspect));
   return acceptable && w == originalW && h == originalH;
 }
 

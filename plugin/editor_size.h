@@ -7,6 +7,10 @@ namespace ombrix {
 
 inline constexpr int kCanvasWidth = 640;
 inline constexpr int kCanvasHeight = 400;
+// The window's limits at screen scale 1, and its aspect ratio.
+inline constexpr int kMinEditorWidth = 480, kMinEditorHeight = 300;
+inline constexpr int kMaxEditorWidth = 1280, kMaxEditorHeight = 800;
+inline constexpr double kEditorAspect = 1.6;
 
 // Clamps w x h into the allowed range at screen scale q and to the aspect
 // ratio 1.6. Returns true only when the size needed no change.

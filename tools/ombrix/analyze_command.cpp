@@ -12,8 +12,8 @@
 #include "tools/ombrix/batch_analysis.h"
 #include "tools/ombrix/command_error.h"
 #include "tools/ombrix/commands.h"
-#include "tools/ombrix/option_values.h"
 #include "tools/ombrix/frequency_plot.h"
+#include "tools/ombrix/option_values.h"
 
 namespace ombrix::cli {
 

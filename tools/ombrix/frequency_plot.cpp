@@ -7,8 +7,8 @@
 
 #include "core/parameter_table.h"
 #include "dsp/grid_curves.h"
-#include "editor/palette.h"
 #include "editor/frequency_display_control.h"
+#include "editor/palette.h"
 #include "editor/text_entry.h"
 #include "editor/text_style.h"
 #include "library/file_helpers.h"
