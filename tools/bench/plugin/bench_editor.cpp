@@ -9,8 +9,6 @@
 // drawing is not counted. The window part needs a display (run under
 // xvfb-run); without one it is skipped.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +24,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "plugin/ombrix.h"
+#include "tools/bench/cpu_time.h"
 #include "tools/display/bare_display.h"
 #include "tools/ombrix/demo_programme.h"
 
@@ -139,17 +138,8 @@ class Summary : public benchmark::ConsoleReporter {
   }
 };
 
-double ProcessCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-double ThisThreadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
+using ombrix::ProcessCpuSeconds;
+using ombrix::ThisThreadCpuSeconds;
 
 struct CpuUse {
   double messageThread = 0.0;  // seconds

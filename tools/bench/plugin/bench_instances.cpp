@@ -16,7 +16,6 @@
 // The update check is switched off for the run (a temporary data folder with
 // the switch-off file), so no instance reaches for the network.
 #include <pthread.h>
-#include <sys/resource.h>
 #include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
@@ -39,6 +38,7 @@
 #include <juce_events/juce_events.h>
 
 #include "dsp/correction_worker.h"
+#include "tools/bench/cpu_time.h"
 #include "dsp/pinking_filter.h"
 #include "tools/host/plugin_host.h"
 
@@ -93,12 +93,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 // ------------------------------------------------------------ CPU time
 
-double ProcessCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * t.tv_usec; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+using ombrix::ProcessCpuSeconds;
 
 // The CPU clock of a thread of this process by its thread id: the clock id
 // glibc's pthread_getcpuclockid builds, which works from any thread of the
