@@ -342,4 +342,17 @@ double TiltSlope(double tiltGain, double sampleRate) {
   return (n * sxy - sx * sy) / denominator;
 }
 
+double TiltGainForSlope(double slope, double sampleRate) {
+  // The slope rises with the gain: bisection to well below the display's
+  // resolution.
+  double low = -24.0, high = 24.0;
+  if (!(slope > TiltSlope(low, sampleRate))) return low;
+  if (!(slope < TiltSlope(high, sampleRate))) return high;
+  for (int i = 0; i < 40; ++i) {
+    const double mid = 0.5 * (low + high);
+    (TiltSlope(mid, sampleRate) < slope ? low : high) = mid;
+  }
+  return 0.5 * (low + high);
+}
+
 }  // namespace ombrix

@@ -99,6 +99,10 @@ CorrectionGains FrozenGains(const CorrectionSettings& settings, const Correction
 // by a straight-line fit over 40 Hz .. 16 kHz below 0.45 * sampleRate.
 double TiltSlope(double tiltGain, double sampleRate);
 
+// The tilt gain within -24..+24 dB whose TiltSlope is the given slope (the
+// nearest end of that range for slopes beyond it).
+double TiltGainForSlope(double slope, double sampleRate);
+
 // The crossovers of a settings record, as the designs take them.
 inline dsp::Crossovers CrossoversOf(const CorrectionSettings& settings) {
   return dsp::Crossovers{settings.lowCrossover, settings.midCrossover, settings.highCrossover};

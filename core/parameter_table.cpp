@@ -1,5 +1,7 @@
 #include "core/parameter_table.h"
 
+#include "core/eq_design.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -14,7 +16,9 @@ using D = ParamDisplay;
 
 constexpr ParamSpec Bool(const char* name) { return {name, K::Bool, 0.0, 0.0, 1.0, 1.0, S::Linear, U::None, D::OffOn}; }
 constexpr ParamSpec Amount(const char* name) { return {name, K::Double, 50.0, 0.0, 100.0, 1.0, S::Linear, U::Percentage, D::Percent}; }
-constexpr ParamSpec Frozen(const char* name) { return {name, K::Double, 0.0, -24.0, 24.0, 0.01, S::Linear, U::Decibels, D::SignedDb}; }
+constexpr ParamSpec Frozen(const char* name, D display = D::SignedDb) {
+  return {name, K::Double, 0.0, -24.0, 24.0, 0.01, S::Linear, U::Decibels, display};
+}
 constexpr ParamSpec Crossover(const char* name, double def, double lo, double hi, double step) {
   return {name, K::Double, def, lo, hi, step, S::Exponential, U::Frequency, D::Crossover};
 }
@@ -31,7 +35,9 @@ constexpr std::array<ParamSpec, kNumParams> kTable{{
     Amount("Correct High"),
     {"Correct Speed", K::Double, 15.0, 2.0, 60.0, 0.1, S::Exponential, U::Seconds, D::Speed},
     Bool("Freeze"),
-    Frozen("Frozen Tilt"),
+    // Stored as the tilt shelves' gain; shown as the slope it gives, as the
+    // editor shows the tilt.
+    Frozen("Frozen Tilt", D::TiltSlope),
     Frozen("Frozen Low"),
     Frozen("Frozen Lo-Mid"),
     Frozen("Frozen High"),
@@ -60,6 +66,7 @@ std::string FormatParamValue(int index, double value) {
     case D::Percent: return Printf("%.0f %%", value);
     case D::Speed: return value < 10.0 ? Printf("%.1f s", value) : Printf("%.0f s", value);
     case D::SignedDb: return Printf("%+.2f dB", value);
+    case D::TiltSlope: return Printf("%+.2f dB/oct", TiltSlope(value, kTiltDisplayRate));
   }
   return {};
 }

@@ -37,7 +37,7 @@ inline constexpr std::array<int, 5> kFrozenParams{kFrozenTilt, kFrozenLow, kFroz
 enum class ParamKind { Bool, Double };
 enum class ParamShape { Linear, Exponential };
 enum class ParamUnit { None, Custom, Frequency, Percentage, Seconds, Decibels };
-enum class ParamDisplay { OffOn, Lufs, Crossover, Percent, Speed, SignedDb };
+enum class ParamDisplay { OffOn, Lufs, Crossover, Percent, Speed, SignedDb, TiltSlope };
 
 struct ParamSpec {
   const char* name;
@@ -56,6 +56,9 @@ const ParamSpec& Param(int index);
 
 // The host-facing text of a real (not normalised) value.
 std::string FormatParamValue(int index, double value);
+// The rate at which a tilt gain is shown as a slope: texts must not depend on
+// the session's rate.
+inline constexpr double kTiltDisplayRate = 48000.0;
 
 // Normalised 0..1 <-> real value, following the parameter's shape.
 double ToNormalised(int index, double value);

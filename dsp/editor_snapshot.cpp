@@ -6,6 +6,14 @@
 namespace ombrix::dsp {
 
 void SpectrumSnapshot::UpdateTargetSnapshot(const SnapshotInputs& in) {
+  UpdateTarget(in);
+  // Nothing is corrected while bypassed: the display hides the correction
+  // curve and the output until the full tick runs again.
+  view_.correcting = false;
+  view_.outputValid = false;
+}
+
+void SpectrumSnapshot::UpdateTarget(const SnapshotInputs& in) {
   if (in.sampleRate != lastSampleRate_) {
     input_.Configure(in.sampleRate);
     output_.Configure(in.sampleRate);
@@ -48,7 +56,7 @@ void SpectrumSnapshot::Drain(AnalysisFifo& fifo, SpectrumAnalysis& analysis) {
 }
 
 void SpectrumSnapshot::BuildSpectrumSnapshot(const SnapshotInputs& in) {
-  UpdateTargetSnapshot(in);
+  UpdateTarget(in);
   const int m = ResolutionHalfWidth(in.resolution);
 
   const Crossovers crossovers = SanitizeCrossovers(in.lowCrossover, in.midCrossover, in.highCrossover);

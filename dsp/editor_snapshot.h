@@ -53,16 +53,14 @@ class SpectrumSnapshot {
  public:
   static constexpr int kDrainFrames = 4096;
 
-  // Only the sample-rate check and the target curves (while bypassed).
+  // The tick while bypassed: only the sample-rate check and the target
+  // curves; the view shows nothing corrected.
   void UpdateTargetSnapshot(const SnapshotInputs& in);
   // The full tick: drains both FIFOs into the analysers and rebuilds what
   // its inputs changed (new analysis frames, the target, the resolution, the
   // crossovers, the applied gains); the rest keeps its values, which are what
   // a full rebuild would give.
   void BuildSpectrumSnapshot(const SnapshotInputs& in);
-
-  // Makes the next tick configure both analysers afresh (editor reopened).
-  void ForgetSampleRate() { lastSampleRate_ = 0.0; }
 
   const SpectrumView& View() const { return view_; }
   const Readouts& CurrentReadouts() const { return readouts_; }
@@ -71,6 +69,7 @@ class SpectrumSnapshot {
   SpectrumAnalysis& OutputAnalyser() { return output_; }
 
  private:
+  void UpdateTarget(const SnapshotInputs& in);
   void Drain(AnalysisFifo& fifo, SpectrumAnalysis& analysis);
 
   SpectrumAnalysis input_;

@@ -100,6 +100,7 @@ void LoudnessMeter::Reset() {
   histogramCount_.fill(0);
   integrated_ = kNothingMeasured;
   blocksSinceReset_ = 0;
+  countedRun_ = 0;
   skipNextBlock_ = samplesInBlock_ > 0;
 }
 
@@ -200,8 +201,13 @@ void LoudnessMeter::FinishBlock() {
     skipNextBlock_ = false;
     return;
   }
+  if (!integrating_) {
+    countedRun_ = 0;
+    return;
+  }
   ++blocksSinceReset_;
-  if (blocksSinceReset_ < kGatingBlocks) return;
+  countedRun_ = std::min(countedRun_ + 1, kGatingBlocks);
+  if (countedRun_ < kGatingBlocks) return;
 
   double z = 0.0;
   for (int i = 1; i <= kGatingBlocks; ++i) z += blockRing_[(ringIndex_ - i + kRingBlocks) % kRingBlocks];

@@ -61,6 +61,12 @@ class LoudnessMeter {
   double ShortTermLoudness() const { return shortTerm_; }    // LUFS, -150 for nothing
   double IntegratedLoudness() const { return integrated_; }  // LUFS, -150 for nothing
   int BlocksSinceReset() const { return blocksSinceReset_; }
+
+  // Whether finished blocks count towards the integrated loudness (and its
+  // time). Off while the host's transport stands still: the short-term value
+  // goes on, the integrated measurement pauses. A gating block is formed
+  // only from four blocks that all counted.
+  void SetIntegrating(bool on) { integrating_ = on; }
   double IntegratedSeconds() const { return blocksSinceReset_ * 0.1; }
 
   int BlockLength() const { return blockLength_; }
@@ -98,6 +104,8 @@ class LoudnessMeter {
   std::array<double, kHistogramBins> histogramEnergy_{};
   std::array<std::uint32_t, kHistogramBins> histogramCount_{};
   int blocksSinceReset_ = 0;
+  int countedRun_ = 0;  // blocks counted in a row, up to the last one
+  bool integrating_ = true;
   bool skipNextBlock_ = false;
   double integrated_ = kNothingMeasured;
 };

@@ -21,6 +21,9 @@ AmountCaptionControl::AmountCaptionControl(ombrix::ParameterCallables parameters
       entry_(entry),
       edited_(std::move(edited)) {
   setOpaque(true);  // it sits on the card: nothing behind it needs painting
+  setTooltip(liveValue_ ? "How much of the measured deviation is corrected, and the correction applied now. "
+                          "Click to type the amount."
+                        : "Click to type a value.");
 }
 
 juce::String AmountCaptionControl::CaptionText() const {

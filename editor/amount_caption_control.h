@@ -19,7 +19,7 @@ namespace tonal_panel {
 // " · +1.2 dB": the live value of a caption, or nothing while not correcting.
 std::string LiveValueText(bool correcting, double value, const std::string& unit);
 
-class AmountCaptionControl final : public CanvasControl, public TickFollower {
+class AmountCaptionControl final : public CanvasControl, public TickFollower, public juce::SettableTooltipClient {
  public:
   static constexpr int kMaxTypedLength = 16;
 

@@ -30,7 +30,14 @@ class CanvasControl : public juce::Component {
     g.setOrigin(-getPosition());
     Draw(g);
   }
-  bool hitTest(int x, int y) override { return IsHit(juce::Point<float>(x, y) + getPosition().toFloat()); }
+  bool hitTest(int x, int y) override {
+    // A control set to let the mouse through (a shading panel) must stay
+    // transparent to it, whatever its rectangle says.
+    bool self = false, children = false;
+    getInterceptsMouseClicks(self, children);
+    if (!self) return juce::Component::hitTest(x, y);
+    return IsHit(juce::Point<float>(x, y) + getPosition().toFloat());
+  }
   void resized() override { box_ = getBounds().reduced(margin_).toFloat(); }
 
  protected:

@@ -38,13 +38,15 @@ void ChipControl::ChooseItem(int index) {
   repaint();
 }
 
-void ChipControl::OpenTextEntry(const std::string& text, juce::Justification justification) {
+void ChipControl::OpenTextEntry(const std::string& text, juce::Justification justification,
+                                const std::string& placeholder) {
   entry_.Open(Box(), style_.WithJustification(justification), kMaxTypedLength, text,
               [safe = juce::Component::SafePointer<ChipControl>(this)](const std::string& typed) {
                 if (safe == nullptr) return;
                 if (safe->callables_.textEntered) safe->callables_.textEntered(typed);
                 safe->repaint();
-              });
+              },
+              placeholder);
 }
 
 void ChipControl::mouseDown(const juce::MouseEvent& e) {

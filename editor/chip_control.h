@@ -34,7 +34,7 @@ class ChipControl final : public tonal_panel::CanvasControl, public tonal_panel:
 
   // Opens the text entry over the chip, pre-filled with text, in the chip's
   // style with the given alignment; does nothing while another is open.
-  void OpenTextEntry(const std::string& text, juce::Justification justification);
+  void OpenTextEntry(const std::string& text, juce::Justification justification, const std::string& placeholder = {});
   // The menu as the next click would show it.
   tonal_panel::MenuModel Menu() const;
   void ChooseItem(int index);

@@ -3,23 +3,33 @@
 #include <algorithm>
 
 namespace tonal_panel {
+namespace {
+
+// Dims the canvas and takes every click meant for the controls beneath.
+class Veil final : public juce::Component {
+ public:
+  Veil() { setInterceptsMouseClicks(true, false); }
+  void paint(juce::Graphics& g) override { g.fillAll(juce::Colours::black.withAlpha(0.35f)); }
+};
+
+}  // namespace
 
 struct DialogBoxes::Box {
-  std::unique_ptr<juce::AlertWindow> window;
+  std::unique_ptr<MessageBoxControl> control;
   Answer answered;  // empty for a message
   std::string caption, text;
 };
 
-DialogBoxes::DialogBoxes(juce::Component& canvas) : canvas_(canvas) {}
+DialogBoxes::DialogBoxes(juce::Component& canvas) : canvas_(canvas), veil_(std::make_unique<Veil>()) {}
 
 DialogBoxes::~DialogBoxes() {
-  *alive_ = false;
   // Closing the editor is no Yes.
   std::vector<std::unique_ptr<Box>> boxes = std::move(boxes_);
   for (auto& box : boxes) {
-    box->window->exitModalState(0);
+    canvas_.removeChildComponent(box->control.get());
     if (box->answered) box->answered(false);
   }
+  canvas_.removeChildComponent(veil_.get());
 }
 
 void DialogBoxes::Ask(const std::string& caption, const std::string& question, Answer answered) {
@@ -30,29 +40,33 @@ void DialogBoxes::Show(const std::string& caption, const std::string& text) { Op
 
 void DialogBoxes::Open(const std::string& caption, const std::string& text, bool question, Answer answered) {
   auto box = std::make_unique<Box>();
-  box->window = std::make_unique<juce::AlertWindow>(
-      juce::String::fromUTF8(caption.c_str()), juce::String::fromUTF8(text.c_str()),
-      question ? juce::MessageBoxIconType::QuestionIcon : juce::MessageBoxIconType::InfoIcon);
-  juce::AlertWindow& window = *box->window;
-  if (question) {
-    window.addButton("Yes", 1, juce::KeyPress(juce::KeyPress::returnKey));
-    window.addButton("No", 0, juce::KeyPress(juce::KeyPress::escapeKey));
-  } else {
-    window.addButton("OK", 0, juce::KeyPress(juce::KeyPress::returnKey), juce::KeyPress(juce::KeyPress::escapeKey));
-  }
+  Box* raw = box.get();
+  std::vector<MessageBoxControl::Button> buttons;
+  if (question)
+    buttons = {{"Yes", 1}, {"No", 0}};
+  else
+    buttons = {{"OK", 0}};
+  box->control = std::make_unique<MessageBoxControl>(caption, text, std::move(buttons),
+                                                     [this, raw](int result) { Close(raw, result == 1); });
   box->answered = std::move(answered);
   box->caption = caption;
   box->text = text;
-  canvas_.addAndMakeVisible(window);
-  window.centreWithSize(window.getWidth(), window.getHeight());
-  window.setCentrePosition(canvas_.getLocalBounds().getCentre());
-  Box* raw = box.get();
+  if (veil_->getParentComponent() == nullptr) canvas_.addChildComponent(*veil_);
+  veil_->setBounds(canvas_.getLocalBounds());
+  veil_->setVisible(true);
+  veil_->toFront(false);
+  canvas_.addAndMakeVisible(*box->control);
+  box->control->PlaceIn(canvas_.getLocalBounds());
   boxes_.push_back(std::move(box));
+  BringToFront();
+}
+
+void DialogBoxes::BringToFront() {
+  if (boxes_.empty()) return;
+  veil_->toFront(false);
+  for (const auto& box : boxes_) box->control->toFront(false);
   // Only a window on the screen can take the keyboard focus.
-  window.enterModalState(canvas_.isShowing(), juce::ModalCallbackFunction::create([this, raw, alive = alive_](int result) {
-                           if (*alive) Close(raw, result == 1);
-                         }),
-                         false);
+  if (canvas_.isShowing()) boxes_.back()->control->grabKeyboardFocus();
 }
 
 void DialogBoxes::Close(Box* box, bool yes) {
@@ -61,15 +75,19 @@ void DialogBoxes::Close(Box* box, bool yes) {
   std::unique_ptr<Box> closing = std::move(*it);
   boxes_.erase(it);
   Answer answered = std::move(closing->answered);
-  canvas_.removeChildComponent(closing->window.get());
-  // The window may be the one calling: it goes once this call has returned.
-  juce::MessageManager::callAsync([window = std::shared_ptr<juce::AlertWindow>(std::move(closing->window))] {});
+  canvas_.removeChildComponent(closing->control.get());
+  if (boxes_.empty())
+    veil_->setVisible(false);
+  else
+    BringToFront();
+  // The box's button may be the one calling: the box goes once this call has returned.
+  juce::MessageManager::callAsync([control = std::shared_ptr<MessageBoxControl>(std::move(closing->control))] {});
   if (answered) answered(yes);
 }
 
 std::vector<DialogBoxes::OpenBox> DialogBoxes::OpenBoxes() const {
   std::vector<OpenBox> open;
-  for (const auto& box : boxes_) open.push_back({box->caption, box->text, box->window.get()});
+  for (const auto& box : boxes_) open.push_back({box->caption, box->text, box->control.get()});
   return open;
 }
 

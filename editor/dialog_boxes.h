@@ -2,14 +2,18 @@
 // Message boxes and Yes/No questions shown inside the editor's window,
 // asynchronously: a question's answer arrives later through a continuation,
 // on the message thread. Boxes sit on the canvas, so they scale with it.
-// When the editor closes, an unanswered question is answered No and every
-// box goes with it.
+// While a box is open a veil over the canvas keeps the mouse from this
+// editor's controls; other windows, other instances' editors among them, go
+// on working. When the editor closes, an unanswered question is answered No
+// and every box goes with it.
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include "editor/message_box_control.h"
 
 namespace tonal_panel {
 
@@ -26,12 +30,14 @@ class DialogBoxes {
   void Ask(const std::string& caption, const std::string& question, Answer answered);
   // A box with an OK button.
   void Show(const std::string& caption, const std::string& text);
+  // Keeps the veil and the boxes above controls attached later.
+  void BringToFront();
 
   // The boxes open now, oldest first (for tests and the screenshot tool).
   struct OpenBox {
     std::string caption;
     std::string text;
-    juce::AlertWindow* window = nullptr;
+    MessageBoxControl* box = nullptr;
   };
   std::vector<OpenBox> OpenBoxes() const;
 
@@ -41,9 +47,8 @@ class DialogBoxes {
   void Close(Box* box, bool yes);
 
   juce::Component& canvas_;
+  std::unique_ptr<juce::Component> veil_;
   std::vector<std::unique_ptr<Box>> boxes_;
-  // Cleared when this goes: a modal callback that arrives later does nothing.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace tonal_panel

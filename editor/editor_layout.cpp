@@ -200,7 +200,7 @@ class Builder {
     auto chipControl = std::make_shared<kestrune::controls::ChipControl*>(nullptr);
     TargetMenuHooks hooks;
     hooks.openSaveEntry = [chipControl](const std::string& suggestion) {
-      if (*chipControl != nullptr) (*chipControl)->OpenTextEntry(suggestion, kNear);
+      if (*chipControl != nullptr) (*chipControl)->OpenTextEntry(suggestion, kNear, "Target name");
     };
     hooks.chooseReferenceFile = context_.chooseReferenceFile;
     kestrune::controls::ChipCallables chip;

@@ -41,6 +41,28 @@ class OmbrixEditor::SizeRules final : public juce::ComponentBoundsConstrainer {
   const OmbrixEditor& editor_;
 };
 
+// Waits for the host to show the window at the small size, then grows it a
+// moment later, so that the host takes the growth as a resize of a shown
+// window.
+class OmbrixEditor::Growth final : public juce::Timer {
+ public:
+  explicit Growth(OmbrixEditor& editor) : editor_(editor) { startTimer(kPollMs); }
+  void timerCallback() override {
+    if (!editor_.isShowing()) return;
+    if (shownFor_ < kGrowthDelayMs) {
+      shownFor_ += kPollMs;
+      return;
+    }
+    stopTimer();
+    editor_.GrowToOpeningScale();
+  }
+
+ private:
+  static constexpr int kPollMs = 50;
+  OmbrixEditor& editor_;
+  int shownFor_ = 0;
+};
+
 OmbrixEditor::OmbrixEditor(juce::AudioProcessor& processor, ombrix::EditorCallables callables)
     : juce::AudioProcessorEditor(processor), callables_(std::move(callables)) {
   setOpaque(true);
@@ -52,7 +74,24 @@ OmbrixEditor::OmbrixEditor(juce::AudioProcessor& processor, ombrix::EditorCallab
   Rebuild();
   setResizable(true, false);
   setConstrainer(sizeRules_.get());
-  ResizeToDrawScale(callables_.initialDrawScale ? callables_.initialDrawScale() : 1.0f);
+  const float initial = callables_.initialDrawScale ? callables_.initialDrawScale() : 1.0f;
+  const float smallest = static_cast<float>(ombrix::kMinEditorWidth) / ombrix::kCanvasWidth;
+  if (callables_.opensAtSmallestSize && initial > smallest + 0.001f) {
+    // The host sizes its window from what it sees first and never below it.
+    openingScale_ = initial;
+    SetDrawScale(smallest);
+    setSize(ombrix::kMinEditorWidth, ombrix::kMinEditorHeight);
+    growth_ = std::make_unique<Growth>(*this);
+  } else {
+    ResizeToDrawScale(initial);
+  }
+}
+
+void OmbrixEditor::GrowToOpeningScale() {
+  if (!openingScale_) return;
+  const float scale = *openingScale_;
+  openingScale_.reset();
+  ResizeToDrawScale(scale);
 }
 
 OmbrixEditor::~OmbrixEditor() {
@@ -75,6 +114,7 @@ void OmbrixEditor::SetDrawScale(float scale) {
 }
 
 void OmbrixEditor::ResizeToDrawScale(float scale) {
+  openingScale_.reset();  // a size chosen now wins over the one of opening
   SetDrawScale(scale);
   setSize(static_cast<int>(std::lround(ombrix::kCanvasWidth * scale)),
           static_cast<int>(std::lround(ombrix::kCanvasHeight * scale)));
@@ -90,7 +130,8 @@ void OmbrixEditor::resized() {
   ombrix::ConstrainEditorResize(w, h, q);
   const float scale = ombrix::DrawScaleFor(w, h, q);
   if (std::abs(scale - drawScale_) > 0.001f) SetDrawScale(scale);
-  if (callables_.rememberEditorSize) callables_.rememberEditorSize(w, h, q);
+  // The small size of opening is not the user's choice.
+  if (callables_.rememberEditorSize && !openingScale_) callables_.rememberEditorSize(w, h, q);
 }
 
 ombrix::EditorTick OmbrixEditor::TickNow() const {
@@ -126,7 +167,7 @@ void OmbrixEditor::Rebuild() {
   context.logoData = OmbrixAssets::ombrixlockup_svg;
   context.logoSize = static_cast<std::size_t>(OmbrixAssets::ombrixlockup_svgSize);
   controls_ = BuildLayout(canvas_, context);
-  for (const DialogBoxes::OpenBox& box : dialogs_->OpenBoxes()) box.window->toFront(true);  // boxes stay on top
+  dialogs_->BringToFront();  // boxes stay on top
   canvas_.repaint();
 }
 

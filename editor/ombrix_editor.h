@@ -4,6 +4,7 @@
 // from its idle tick; the controls reach the plug-in only through the
 // callables they were given. Everything here runs on the message thread.
 #include <memory>
+#include <optional>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -46,11 +47,17 @@ class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::Edi
   void paint(juce::Graphics& g) override;
   void resized() override;
 
+  // How long after being shown an editor that opened at its smallest size
+  // grows to its own (opensAtSmallestSize).
+  static constexpr int kGrowthDelayMs = 150;
+
  private:
   class SizeRules;
+  class Growth;
   ombrix::EditorTick TickNow() const;
   void ChooseReferenceFile(std::function<void(const std::string& path)> chosen);
   void SetDrawScale(float scale);
+  void GrowToOpeningScale();
 
   ombrix::EditorCallables callables_;
   juce::SharedResourcePointer<EditorTypefaces> typefaces_;
@@ -59,10 +66,13 @@ class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::Edi
   std::unique_ptr<TextEntry> textEntry_;
   std::unique_ptr<DialogBoxes> dialogs_;
   std::unique_ptr<juce::FileChooser> fileChooser_;
+  juce::TooltipWindow tooltips_{this, 800};  // inside the editor's own window
   FileChoice fileChoiceForTesting_;
   std::unique_ptr<SizeRules> sizeRules_;
   std::unique_ptr<EditorControls> controls_;
   float drawScale_ = 1.0f;
+  std::optional<float> openingScale_;  // the scale to grow to after opening small
+  std::unique_ptr<Growth> growth_;
   bool correctingShown_ = false;
 };
 

@@ -25,9 +25,9 @@ PresetBarControl::PresetBarControl(PresetBarStyle style, Callables callables, to
   // A bar without a library behind it shows "no preset" and does nothing.
   if (!callables_.listNames) callables_.listNames = [] { return std::vector<std::string>(); };
   if (!callables_.currentName) callables_.currentName = [] { return std::string(); };
-  if (!callables_.loadByName) callables_.loadByName = [](const std::string&) {};
+  if (!callables_.loadByName) callables_.loadByName = [](const std::string&, int) {};
   if (!callables_.saveByName) callables_.saveByName = [](const std::string&) {};
-  if (!callables_.deleteByName) callables_.deleteByName = [](const std::string&) {};
+  if (!callables_.deleteByName) callables_.deleteByName = [](const std::string&, int) {};
 }
 
 void PresetBarControl::resized() {
@@ -122,7 +122,7 @@ void PresetBarControl::Click(Zone zone) {
   if (name.empty()) return;
   if (DeleteArmed()) {
     armedName_.clear();
-    callables_.deleteByName(name);
+    callables_.deleteByName(name, name == loadedName_ ? loadedOccurrence_ : 0);
     RefreshNames();
   } else {
     armedName_ = name;
@@ -134,14 +134,29 @@ void PresetBarControl::Step(int step) {
   RefreshNames();
   if (names_.empty()) return;
   const int count = static_cast<int>(names_.size());
-  const auto found = std::find(names_.begin(), names_.end(), callables_.currentName());
-  int index;
-  if (found != names_.end())
-    index = (static_cast<int>(found - names_.begin()) + step + count) % count;
-  else
-    index = step < 0 ? count - 1 : 0;
-  callables_.loadByName(names_[static_cast<std::size_t>(index)]);
+  const int current = CurrentIndex(callables_.currentName());
+  const int index = current >= 0 ? (current + step + count) % count : (step < 0 ? count - 1 : 0);
+  LoadAt(names_, index);
   repaint();
+}
+
+int PresetBarControl::CurrentIndex(const std::string& current) const {
+  // Among presets of the same name, the one this bar loaded.
+  const int wanted = current == loadedName_ ? loadedOccurrence_ : 0;
+  int first = -1, seen = 0;
+  for (int i = 0; i < static_cast<int>(names_.size()); ++i) {
+    if (names_[static_cast<std::size_t>(i)] != current) continue;
+    if (seen++ == wanted) return i;
+    if (first < 0) first = i;
+  }
+  return first;
+}
+
+void PresetBarControl::LoadAt(const std::vector<std::string>& names, int index) {
+  const std::string& name = names[static_cast<std::size_t>(index)];
+  loadedName_ = name;
+  loadedOccurrence_ = static_cast<int>(std::count(names.begin(), names.begin() + index, name));
+  callables_.loadByName(name, loadedOccurrence_);
 }
 
 std::vector<std::string> PresetBarControl::ListMenuNames() {
@@ -159,8 +174,7 @@ void PresetBarControl::OpenList() {
 }
 
 void PresetBarControl::ChooseFromList(int index) {
-  if (index >= 0 && index < static_cast<int>(menuNames_.size()))
-    callables_.loadByName(menuNames_[static_cast<std::size_t>(index)]);
+  if (index >= 0 && index < static_cast<int>(menuNames_.size())) LoadAt(menuNames_, index);
   repaint();
 }
 
@@ -175,7 +189,8 @@ void PresetBarControl::OpenSaveAs() {
                     callables_.saveByName(trimmed);
                     RefreshNames();
                     repaint();
-                  });
+                  },
+                  "Preset name");
 }
 
 void PresetBarControl::Hover(Zone zone) {

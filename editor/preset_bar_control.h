@@ -41,9 +41,11 @@ class PresetBarControl final : public tonal_panel::CanvasControl {
   struct Callables {
     std::function<std::vector<std::string>()> listNames;
     std::function<std::string()> currentName;
-    std::function<void(const std::string&)> loadByName;
+    // Load and delete name the preset and which of the presets of that name
+    // it is (0: the first in the list), since names need not be unique.
+    std::function<void(const std::string&, int occurrence)> loadByName;
     std::function<void(const std::string&)> saveByName;
-    std::function<void(const std::string&)> deleteByName;
+    std::function<void(const std::string&, int occurrence)> deleteByName;
     std::function<bool()> isModified;
     // Opens the settings menu next to a canvas rectangle; empty: no menu button.
     std::function<void(juce::Rectangle<float>)> openSettingsMenu;
@@ -78,6 +80,10 @@ class PresetBarControl final : public tonal_panel::CanvasControl {
   void Disarm();
   void RefreshNames();
   void Step(int step);
+  // Loads the preset at a place of a list of names.
+  void LoadAt(const std::vector<std::string>& names, int index);
+  // Where in names_ the current preset stands, or -1.
+  int CurrentIndex(const std::string& current) const;
   void OpenList();
   void OpenSaveAs();
   void DrawButton(juce::Graphics& g, Zone zone, const juce::String& label, bool enabled, bool armed);
@@ -94,6 +100,9 @@ class PresetBarControl final : public tonal_panel::CanvasControl {
   std::vector<std::string> names_;
   bool namesLoaded_ = false;
   std::vector<std::string> menuNames_;
+  // The preset this bar loaded last: its name and which of that name it was.
+  std::string loadedName_;
+  int loadedOccurrence_ = 0;
   Zone hover_ = kNone;
   std::string shortenedFor_;
   float shortenedWidth_ = -1.0f;

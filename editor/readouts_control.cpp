@@ -25,7 +25,10 @@ juce::Rectangle<float> Ltrb(float l, float t, float r, float b) {
 
 ReadoutsControl::ReadoutsControl(const Palette& palette, std::function<ombrix::dsp::Readouts()> readouts)
     : readouts_(std::move(readouts)), palette_(palette) {
-  setInterceptsMouseClicks(false, false);
+  // The mouse only finds it for its tooltip; it has nothing to click.
+  setTooltip(
+      "Measured deviation from the target: tilt in dB per octave, each band in dB. While correcting, what is "
+      "left after the correction.");
   setOpaque(true);
   badgeStyle_ = unitStyle_.WithSize(8.5f).WithColour(Argb(191, 250, 250, 250));
   for (int i = 0; i < 2; ++i) unitWidth_[i] = TextWidth(unitStyle_, kUnits[i]);
@@ -106,7 +109,10 @@ void ReadoutsControl::DrawColumn(juce::Graphics& g, int k, const Column& c) cons
 
   if (c.held) {
     const float u = badgeHalfWidth_;
-    const juce::Rectangle<float> badge = Ltrb(b - u, top + 34.5f, b + u, top + 47.5f);
+    // 13 high, ending half a pixel above the control's bottom edge so that
+    // its rounded foot is drawn whole.
+    const float bottom = static_cast<float>(Box().getBottom()) - 0.5f;
+    const juce::Rectangle<float> badge = Ltrb(b - u, bottom - 13.0f, b + u, bottom);
     g.setColour(Argb(36, 250, 250, 250));
     g.fillRoundedRectangle(badge, 6.5f);
     DrawText(g, badgeStyle_, kHeld, badge);

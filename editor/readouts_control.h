@@ -16,7 +16,7 @@
 
 namespace tonal_panel {
 
-class ReadoutsControl final : public CanvasControl, public TickFollower {
+class ReadoutsControl final : public CanvasControl, public TickFollower, public juce::SettableTooltipClient {
  public:
   static constexpr std::array<float, 5> kColumnCentres{149.0f, 223.0f, 297.0f, 371.0f, 445.0f};
 

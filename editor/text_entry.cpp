@@ -9,7 +9,7 @@ TextEntry::~TextEntry() {
 }
 
 void TextEntry::Open(juce::Rectangle<float> canvasBox, const TextStyle& style, int maxLength, const std::string& text,
-                     Commit onCommit) {
+                     Commit onCommit, const std::string& placeholder) {
   if (IsOpen()) return;
   onCommit_ = std::move(onCommit);
   field_ = std::make_unique<juce::TextEditor>();
@@ -26,10 +26,11 @@ void TextEntry::Open(juce::Rectangle<float> canvasBox, const TextStyle& style, i
   f.setBorder({});
   f.setInputRestrictions(maxLength);
   f.setText(juce::String::fromUTF8(text.c_str()), false);
+  f.setTextToShowWhenEmpty(juce::String::fromUTF8(placeholder.c_str()), style.entryText.withMultipliedAlpha(0.45f));
   f.selectAll();
   f.onReturnKey = [this] { Close(true); };
   f.onEscapeKey = [this] { Close(false); };
-  f.onFocusLost = [this] { Close(true); };
+  f.onFocusLost = [this] { Close(false); };
   f.setBounds(canvasBox.getSmallestIntegerContainer());
   canvas_.addAndMakeVisible(f);
   if (canvas_.isShowing()) f.grabKeyboardFocus();

@@ -1,13 +1,14 @@
 #include "editor/text_style.h"
 
 #include "OmbrixAssets.h"
+#include "editor/fallback_typeface.h"
 
 namespace tonal_panel {
 EditorTypefaces::EditorTypefaces()
-    : regular(juce::Typeface::createSystemTypefaceFor(OmbrixAssets::RobotoRegular_ttf,
-                                                      OmbrixAssets::RobotoRegular_ttfSize)),
-      condensedBold(juce::Typeface::createSystemTypefaceFor(OmbrixAssets::RobotoCondensedBold_ttf,
-                                                            OmbrixAssets::RobotoCondensedBold_ttfSize)) {}
+    : regular(new FallbackTypeface(juce::Typeface::createSystemTypefaceFor(OmbrixAssets::RobotoRegular_ttf,
+                                                                          OmbrixAssets::RobotoRegular_ttfSize))),
+      condensedBold(new FallbackTypeface(juce::Typeface::createSystemTypefaceFor(
+          OmbrixAssets::RobotoCondensedBold_ttf, OmbrixAssets::RobotoCondensedBold_ttfSize))) {}
 
 juce::Font FontOf(const TextStyle& style) {
   const juce::SharedResourcePointer<EditorTypefaces> typefaces;

@@ -65,6 +65,7 @@ inline TextStyle CaptionValue() {
 
 // The two embedded typefaces, shared by everything that holds a
 // juce::SharedResourcePointer to them (the editor does, while it is open).
+// Characters they lack are drawn from a face of the system that has them.
 struct EditorTypefaces {
   EditorTypefaces();
   juce::Typeface::Ptr regular;

@@ -86,11 +86,29 @@ std::string LoadFailure(std::string_view reason) { return "Could not load the pr
 std::string SaveFailure(std::string_view reason) { return "Could not save the preset: " + std::string(reason); }
 std::string DeleteFailure(std::string_view reason) { return "Could not delete the preset: " + std::string(reason); }
 
-std::optional<PresetEntry> FirstPresetNamed(const std::string& name) {
+// The preset of this name at the given place among the presets of that name
+// (the first when there are fewer of them).
+std::optional<PresetEntry> PresetNamed(const std::string& name, int occurrence) {
+  std::optional<PresetEntry> first;
+  int seen = 0;
   for (PresetEntry& entry : ListPresets()) {
-    if (entry.name == name) return std::move(entry);
+    if (entry.name != name) continue;
+    if (seen++ == occurrence) return std::move(entry);
+    if (!first) first = std::move(entry);
   }
-  return std::nullopt;
+  return first;
+}
+
+// Why no listed preset has this name any more: the reader's reason for the
+// file the name is saved to, or that it is gone.
+std::string MissingPresetReason(const std::string& name) {
+  const PresetFormat& format = kOmbrixPresetFormat;
+  const std::filesystem::path path = FileNameForName(PresetsFolder(), name, format.extension, format.fallbackName);
+  PresetEntry unused;
+  std::string reason;
+  std::error_code ignored;
+  if (std::filesystem::exists(path, ignored) && !ReadPresetFile(path, unused, reason, format)) return reason;
+  return "it is no longer in the presets folder: \xE2\x80\x9C" + name + "\xE2\x80\x9D";
 }
 
 }  // namespace
@@ -306,14 +324,24 @@ bool DeletePreset(PresetHost& host, const PresetEntry& entry) {
   return false;
 }
 
-bool LoadPresetByName(PresetHost& host, const std::string& name) {
-  const auto entry = FirstPresetNamed(name);
-  return entry && LoadPreset(host, *entry);
+bool LoadPresetByName(PresetHost& host, const std::string& name, int occurrence) {
+  try {
+    if (const auto entry = PresetNamed(name, occurrence)) return LoadPreset(host, *entry);
+    host.Dialogs().Show(kLoadCaption, LoadFailure(MissingPresetReason(name)));
+  } catch (const std::exception& error) {
+    host.Dialogs().Show(kLoadCaption, LoadFailure(error.what()));
+  }
+  return false;
 }
 
-bool DeletePresetByName(PresetHost& host, const std::string& name) {
-  const auto entry = FirstPresetNamed(name);
-  return entry && DeletePreset(host, *entry);
+bool DeletePresetByName(PresetHost& host, const std::string& name, int occurrence) {
+  try {
+    if (const auto entry = PresetNamed(name, occurrence)) return DeletePreset(host, *entry);
+    host.Dialogs().Show(kDeleteCaption, DeleteFailure(MissingPresetReason(name)));
+  } catch (const std::exception& error) {
+    host.Dialogs().Show(kDeleteCaption, DeleteFailure(error.what()));
+  }
+  return false;
 }
 
 PresetLibraryCallbacks MakePresetLibraryCallbacks(PresetHost& host) {
@@ -324,9 +352,13 @@ PresetLibraryCallbacks MakePresetLibraryCallbacks(PresetHost& host) {
     return names;
   };
   callbacks.currentName = [&host] { return host.PresetName(); };
-  callbacks.loadByName = [&host](const std::string& name) { LoadPresetByName(host, name); };
+  callbacks.loadByName = [&host](const std::string& name, int occurrence) {
+    LoadPresetByName(host, name, occurrence);
+  };
   callbacks.saveByName = [&host](const std::string& name) { RequestPresetSave(host, name); };
-  callbacks.deleteByName = [&host](const std::string& name) { DeletePresetByName(host, name); };
+  callbacks.deleteByName = [&host](const std::string& name, int occurrence) {
+    DeletePresetByName(host, name, occurrence);
+  };
   callbacks.changed = [&host] { return host.PresetChanged(); };
   return callbacks;
 }

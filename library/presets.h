@@ -150,18 +150,22 @@ void SavePreset(PresetHost& host, const std::string& enteredName, bool ask,
 // Failures are shown under "Delete preset"; returns whether it was removed.
 bool DeletePreset(PresetHost& host, const PresetEntry& entry);
 
-// Load or delete the first preset of ListPresets() with exactly this name;
-// false (and nothing happens) when there is none.
-bool LoadPresetByName(PresetHost& host, const std::string& name);
-bool DeletePresetByName(PresetHost& host, const std::string& name);
+// Load or delete a preset of ListPresets() with exactly this name: the one at
+// place occurrence among those of that name (0: the first; the first again
+// when there are fewer). When none has the name any more (its file vanished
+// or was damaged since the list was read) the failure is shown as any other,
+// with the reader's reason for the file the name saves to; returns false.
+bool LoadPresetByName(PresetHost& host, const std::string& name, int occurrence = 0);
+bool DeletePresetByName(PresetHost& host, const std::string& name, int occurrence = 0);
 
-// The six callables the preset bar works through, all by name.
+// The six callables the preset bar works through, all by name; load and
+// delete also say which of several presets of the same name is meant.
 struct PresetLibraryCallbacks {
   std::function<std::vector<std::string>()> listNames;  // ListPresets() order, duplicates kept
   std::function<std::string()> currentName;
-  std::function<void(const std::string&)> loadByName;
+  std::function<void(const std::string&, int occurrence)> loadByName;
   std::function<void(const std::string&)> saveByName;  // RequestPresetSave
-  std::function<void(const std::string&)> deleteByName;
+  std::function<void(const std::string&, int occurrence)> deleteByName;
   std::function<bool()> changed;
 };
 

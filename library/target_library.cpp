@@ -93,27 +93,13 @@ TargetSaveResult WriteUserTarget(const std::string& name, const std::filesystem:
 }
 
 TargetDeleteResult RemoveUserTarget(CurrentTarget& current, const TargetChoice& copy) {
-  bool removedAny = false;
   for (const TargetCurve& target : ListUserTargets()) {
     if (target.name != copy.name) continue;
     std::string reason;
     if (!RemoveDocument(target.path, reason)) return {TargetDeleteOutcome::Failed, reason};
-    removedAny = true;
   }
-  // Nothing listed stores the name, yet the file its name saves to may still
-  // be there, unreadable (damaged, or too large to read): the target is then
-  // not gone, and saying so would be wrong.
-  if (!removedAny) {
-    try {
-      const std::filesystem::path own = TargetPathForName(copy.name);
-      TargetCurve unused;
-      if (SomethingExistsAt(own) && !ReadUserTargetFile(own, unused)) {
-        return {TargetDeleteOutcome::Failed, "could not delete " + PathToUtf8(own.filename())};
-      }
-    } catch (const std::exception& error) {
-      return {TargetDeleteOutcome::Failed, error.what()};
-    }
-  }
+  // A file that cannot be read stores no name this target could be found by:
+  // it is left as it is, and the target is gone from the list all the same.
   // The idle loop keeps running while a question is open; if it installed
   // another target meanwhile, that one stays.
   const TargetChoice now = current.Get();

@@ -73,6 +73,7 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   c.windowScale = [p] { return p->WindowScale(); };
   c.setWindowScale = [p](float scale) { p->SetWindowScale(scale); };
   c.initialDrawScale = [p] { return p->InitialDrawScale(); };
+  c.opensAtSmallestSize = p->HostKeepsOpeningSize();
   c.editorClosing = [p] { p->OnUIClose(); };
   c.rememberEditorSize = [p](int w, int h, float q) { p->RememberEditorSize(w, h, q); };
   c.dawAccent = [p] { return p->DawAccent(); };
@@ -96,8 +97,10 @@ EditorCallables MakeEditorCallables(Ombrix& plugin) {
   };
   c.saveTargetAs = [p](const std::string& name) { p->SetPendingTargetName(name); };
   c.savePresetAs = [p](const std::string& name) { RequestPresetSave(p->Presets(), name); };
-  c.loadPreset = [p](const std::string& name) { LoadPresetByName(p->Presets(), name); };
-  c.deletePreset = [p](const std::string& name) { DeletePresetByName(p->Presets(), name); };
+  c.loadPreset = [p](const std::string& name, int occurrence) { LoadPresetByName(p->Presets(), name, occurrence); };
+  c.deletePreset = [p](const std::string& name, int occurrence) {
+    DeletePresetByName(p->Presets(), name, occurrence);
+  };
   c.startLearning = [p] { p->StartLearning(); };
   c.finishLearning = [p] { p->FinishLearning(); };
   c.cancelLearning = [p] { p->CancelLearning(); };

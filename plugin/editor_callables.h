@@ -59,6 +59,9 @@ struct EditorCallables {
   std::function<float()> windowScale;
   std::function<void(float)> setWindowScale;
   std::function<float()> initialDrawScale;
+  // The host never makes a window smaller than it opened: the editor opens at
+  // its smallest size and grows to the initial scale once it is shown.
+  bool opensAtSmallestSize = false;
   std::function<void()> editorClosing;  // the editor is about to go
   // A resize of the open editor, in the host's pixels at screen scale q.
   std::function<void(int w, int h, float q)> rememberEditorSize;
@@ -81,8 +84,8 @@ struct EditorCallables {
   std::function<void(const std::string&)> loudnessTargetFromText;
   std::function<void(const std::string&)> saveTargetAs;
   std::function<void(const std::string&)> savePresetAs;
-  std::function<void(const std::string&)> loadPreset;
-  std::function<void(const std::string&)> deletePreset;
+  std::function<void(const std::string&, int occurrence)> loadPreset;
+  std::function<void(const std::string&, int occurrence)> deletePreset;
   std::function<void()> startLearning;
   std::function<void()> finishLearning;
   std::function<void()> cancelLearning;

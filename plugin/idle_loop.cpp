@@ -59,8 +59,9 @@ std::string Ombrix::PresetName() const {
 }
 
 void Ombrix::OnUIOpen() {
+  // The analysers carry on from where they stood when the editor closed (a
+  // new sample rate restarts them); only stale audio is dropped.
   displayInput_.Discard();
-  snapshot_.ForgetSampleRate();
   statusText_.clear();
   SetEditorOpen(true);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "library/factory_targets.h"
+#include "library/host_application.h"
 
 namespace ombrix {
 namespace {
@@ -43,7 +44,9 @@ class Ombrix::WorkerLink final : public dsp::CorrectionWorkerHost {
 Ombrix::Ombrix()
     : juce::AudioProcessor(BusesProperties()
                                .withInput("Input", juce::AudioChannelSet::stereo(), true)
-                               .withOutput("Output", juce::AudioChannelSet::stereo(), true)) {
+                               .withOutput("Output", juce::AudioChannelSet::stereo(), true)),
+      ardourBasedHost_(HostIsArdourBased(juce::PluginHostType::getHostPath().toStdString())),
+      keepsStereoLayout_(wrapperType == wrapperType_VST3 && ardourBasedHost_) {
   for (int i = 0; i < kNumParams; ++i) {
     auto parameter = std::make_unique<OmbrixParameter>(i, [this](int index) {
       OnParamChange(index, tRestoringInstance == this ? ParamSource::PresetRecall : ParamSource::Host);
@@ -109,8 +112,11 @@ void Ombrix::AsRestore(const std::function<void()>& fn) {
 bool Ombrix::isBusesLayoutSupported(const BusesLayout& layouts) const {
   const auto in = layouts.getMainInputChannelSet();
   const auto out = layouts.getMainOutputChannelSet();
-  if (in != out) return false;
-  return out == juce::AudioChannelSet::mono() || out == juce::AudioChannelSet::stereo();
+  const auto mono = juce::AudioChannelSet::mono(), stereo = juce::AudioChannelSet::stereo();
+  if (keepsStereoLayout_) return in == stereo && out == stereo;
+  // Mono and stereo, and a mono input on a stereo output (a mono track in a
+  // stereo mix).
+  return (in == out && (out == mono || out == stereo)) || (in == mono && out == stereo);
 }
 
 juce::AudioProcessorParameter* Ombrix::getBypassParameter() const {

@@ -118,6 +118,8 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   EditorHooks* OpenEditorHooks() const;
   void RefreshEditor() const;
   float ScreenScale() const { return screenScale_; }
+  // The host never shrinks a window below the size it opened at.
+  bool HostKeepsOpeningSize() const { return ardourBasedHost_; }
   // The draw scale a newly opened editor starts at.
   float InitialDrawScale() const;
   // A host-driven resize of the open editor to w x h: remembered as the size.
@@ -182,6 +184,8 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   template <typename Sample>
   void RunMeters(const Sample* const* channels, int channelCount, int frames);
   void ConsumeMeterResetRequest();
+  // The integrated loudness advances only while the host's transport plays.
+  bool TransportAllowsIntegration() const;
   void OnReset(double sampleRate);
   void ResetReadouts();
   void TrackPresetModified();
@@ -191,6 +195,12 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
 
   // Runs fn with every parameter change on this thread attributed to a restore.
   void AsRestore(const std::function<void()>& fn);
+
+  // Ardour's engine keeps feeding a VST3 the channel counts it had when it was
+  // created, whatever layout it asked for; JUCE's wrapper refuses such buses
+  // and would silence the track, so the plug-in keeps its stereo layout there.
+  const bool ardourBasedHost_;
+  const bool keepsStereoLayout_;
 
   std::array<OmbrixParameter*, kNumParams> params_{};
   std::atomic<bool> freezeSeenOn_{false};

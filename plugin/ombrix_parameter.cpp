@@ -1,5 +1,7 @@
 #include "plugin/ombrix_parameter.h"
 
+#include "core/eq_design.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -86,6 +88,7 @@ float OmbrixParameter::getValueForText(const juce::String& text) const {
   }
   double value = trimmed.getDoubleValue();
   if (p.display == ParamDisplay::Crossover && trimmed.containsIgnoreCase("khz")) value *= 1000.0;
+  if (p.display == ParamDisplay::TiltSlope) value = TiltGainForSlope(value, kTiltDisplayRate);
   return static_cast<float>(ToNormalised(index_, Clamp(value)));
 }
 

@@ -55,17 +55,14 @@ void Ombrix::ProcessBlock(juce::AudioBuffer<Sample>& buffer) {
   }
 
   // Pass-through: JUCE hands in one buffer whose first channels already hold
-  // the inputs. Further outputs get channel 0, or silence with no input.
-  const int inputs = getTotalNumInputChannels();
+  // the inputs. The channels that came in are measured and corrected; an
+  // output beyond them (a mono input on a stereo output) then carries the
+  // first channel. With no input the outputs are silent.
+  const int inputs = std::min(getTotalNumInputChannels(), buffer.getNumChannels());
   const int outputs = std::min(getTotalNumOutputChannels(), buffer.getNumChannels());
-  for (int ch = inputs; ch < outputs; ++ch) {
-    if (inputs > 0)
-      buffer.copyFrom(ch, 0, buffer, 0, 0, frames);
-    else
-      buffer.clear(ch, 0, frames);
-  }
-  const int c = std::min(outputs, 2);
+  const int c = std::min({inputs, outputs, 2});
   if (c <= 0) {
+    for (int ch = 0; ch < outputs; ++ch) buffer.clear(ch, 0, frames);
     ConsumeMeterResetRequest();
     return;
   }
@@ -95,6 +92,7 @@ void Ombrix::ProcessBlock(juce::AudioBuffer<Sample>& buffer) {
   if (!bypass) RunMeters(channels, c, frames);
 
   if (fedDisplay && filterActive_) displayOutput_.Push(channels, c, frames);
+  for (int ch = c; ch < outputs; ++ch) buffer.copyFrom(ch, 0, buffer, 0, 0, frames);
 }
 
 template <typename Sample>
@@ -186,8 +184,19 @@ void Ombrix::ConsumeMeterResetRequest() {
   readouts_[kMaxTruePeak].store(-150.0f);
 }
 
+bool Ombrix::TransportAllowsIntegration() const {
+  // Rendering offline, and with hosts that say nothing of their transport,
+  // everything counts.
+  if (isNonRealtime()) return true;
+  juce::AudioPlayHead* head = getPlayHead();
+  if (head == nullptr) return true;
+  const juce::Optional<juce::AudioPlayHead::PositionInfo> position = head->getPosition();
+  return !position.hasValue() || position->getIsPlaying();
+}
+
 template <typename Sample>
 void Ombrix::RunMeters(const Sample* const* channels, int channelCount, int frames) {
+  loudness_.SetIntegrating(TransportAllowsIntegration());
   if (loudness_.Process(channels, channelCount, frames) > 0) {
     readouts_[kShortTerm].store(static_cast<float>(loudness_.ShortTermLoudness()));
     readouts_[kIntegrated].store(static_cast<float>(loudness_.IntegratedLoudness()));

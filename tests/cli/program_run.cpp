@@ -8,7 +8,7 @@
 
 namespace ombrix::test_support {
 
-ProgramRun RunOmbrix(const std::vector<std::string>& arguments) {
+ProgramRun RunOmbrix(const std::vector<std::string>& arguments, const std::string& workingFolder) {
   ProgramRun run;
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return run;
@@ -24,6 +24,7 @@ ProgramRun RunOmbrix(const std::vector<std::string>& arguments) {
     dup2(outPipe[1], STDOUT_FILENO);
     dup2(errPipe[1], STDERR_FILENO);
     close(outPipe[0]), close(outPipe[1]), close(errPipe[0]), close(errPipe[1]);
+    if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0) _exit(126);
     execv(argv[0], argv.data());
     _exit(127);
   }

@@ -11,7 +11,8 @@ struct ProgramRun {
   std::string err;      // stderr
 };
 
-// Runs OMBRIX_CLI_PROGRAM with the arguments (no shell involved).
-ProgramRun RunOmbrix(const std::vector<std::string>& arguments);
+// Runs OMBRIX_CLI_PROGRAM with the arguments (no shell involved), in the
+// given working folder (empty: the test's own).
+ProgramRun RunOmbrix(const std::vector<std::string>& arguments, const std::string& workingFolder = {});
 
 }  // namespace ombrix::test_support

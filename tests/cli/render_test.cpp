@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 
 #include "cli/cli_output.h"
@@ -78,6 +79,27 @@ TEST_F(RenderTest, BypassReturnsTheInputExactly) {
     for (std::size_t i = 0; i < input.samples.size(); ++i)
       ASSERT_EQ(output.samples[i], input.samples[i]) << setting.front() << " sample " << i;
   }
+}
+
+TEST_F(RenderTest, PathsOnTheCommandLineResolveAgainstTheWorkingFolder) {
+  PluginState bypassed;
+  bypassed.params[kBypass] = 1.0;
+  ByteChunk chunk;
+  WriteState(bypassed, chunk);
+  std::string reason;
+  ASSERT_TRUE(WritePresetFile(folder_->Path(), "Mastering bus", chunk.Bytes(), reason)) << reason;
+  const std::string here = folder_->Path().string();
+
+  const ProgramRun render = RunOmbrix(
+      {"render", "programme.wav", "relative.wav", "--quiet", "--preset", "Mastering bus.ompreset"}, here);
+  ASSERT_EQ(render.exitStatus, 0) << render.err;
+  EXPECT_NE(render.out.find("Bypass on"), std::string::npos) << render.out;
+  EXPECT_EQ(ReadAudio(Path("relative.wav")).samples, ReadAudio(Path("programme.wav")).samples);
+
+  const ProgramRun shot =
+      RunOmbrix({"screenshot", "-o", "shot.png", "--state", "Mastering bus.ompreset", "--audio", "programme.wav"}, here);
+  EXPECT_EQ(shot.exitStatus, 0) << shot.err;
+  EXPECT_TRUE(std::filesystem::exists(Path("shot.png")));
 }
 
 TEST_F(RenderTest, WritesAtTheInputsRateAndChannelCountInTheDepthAskedFor) {

@@ -62,7 +62,7 @@ struct WorkflowTest : testing::Test {
   void Press(const juce::String& button) {
     const auto boxes = Boxes();
     ASSERT_FALSE(boxes.empty());
-    juce::AlertWindow* box = boxes.back().window;
+    juce::Component* box = boxes.back().box;
     juce::Button* target = nullptr;
     for (juce::Component* child : box->getChildren())
       if (auto* b = dynamic_cast<juce::Button*>(child); b != nullptr && b->getButtonText() == button) target = b;

@@ -8,6 +8,9 @@
 #include "editor/corner_scale_control.h"
 #include "editor/editor_layout.h"
 #include "editor/ombrix_editor.h"
+#include "editor/panel_control.h"
+#include "editor/ring_knob_control.h"
+#include "plugin/editor_callables.h"
 #include "plugin/ombrix.h"
 #include "tests/editor/editor_fixtures.h"
 
@@ -65,6 +68,84 @@ TEST_F(EditorTest, ShadesFollowTheParameters) {
     EXPECT_EQ(Shown(ControlId::FreezeShade), c.freezeShade);
     EXPECT_EQ(Shown(ControlId::BypassShade), c.bypassShade);
   }
+}
+
+TEST_F(EditorTest, ShadesLetTheMouseThroughToTheControlsTheyDim) {
+  Open();
+  plugin.Parameter(kCorrect).SetReal(0.0);  // the correction row is shaded
+  plugin.Parameter(kBypass).SetReal(1.0);   // and the whole card
+  plugin.OnIdle();
+  ASSERT_TRUE(Shown(ControlId::CorrectShadeSpeed));
+  ASSERT_TRUE(Shown(ControlId::BypassShade));
+  const struct {
+    juce::Point<int> point;
+    const char* what;
+  } places[] = {
+      {{66, 326}, "Speed knob"},      {{149, 351}, "tilt caption"}, {{160, 92}, "target chip"},
+      {{559, 241}, "loudness chip"},  {{300, 283}, "readouts"},     {{200, 180}, "spectrum"},
+      {{60, 267}, "Correct pill"},
+  };
+  for (const auto& place : places) {
+    juce::Component* hit = editor->Canvas().getComponentAt(place.point);
+    ASSERT_NE(hit, nullptr) << place.what;
+    EXPECT_EQ(dynamic_cast<tonal_panel::PanelControl*>(hit), nullptr) << place.what << " is covered by a panel";
+  }
+  EXPECT_NE(dynamic_cast<tonal_panel::RingKnobControl*>(editor->Canvas().getComponentAt(66, 326)), nullptr);
+}
+
+TEST_F(EditorTest, AReopenedEditorContinuesFromWhereItsCurvesStood) {
+  plugin.prepareToPlay(48000.0, 512);
+  const auto play = [this](double seconds) {
+    juce::AudioBuffer<float> block(2, 4800);
+    juce::Random random(3);
+    juce::MidiBuffer midi;
+    for (int n = 0; n < static_cast<int>(seconds * 10); ++n) {
+      for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < block.getNumSamples(); ++i) block.setSample(ch, i, 0.2f * (random.nextFloat() - 0.5f));
+      plugin.processBlock(block, midi);
+      plugin.OnIdle();
+    }
+  };
+  Open();
+  play(2.0);
+  ASSERT_TRUE(plugin.Snapshot().View().inputValid);
+  const dsp::GridCurve before = plugin.Snapshot().View().inputSpectrum;
+  Close();
+  play(1.0);  // nothing reaches the display while it is closed
+  Open();
+  plugin.OnIdle();
+  EXPECT_TRUE(plugin.Snapshot().View().inputValid);
+  EXPECT_EQ(plugin.Snapshot().View().inputSpectrum, before);
+  play(0.5);
+  EXPECT_NE(plugin.Snapshot().View().inputSpectrum, before) << "and goes on with new audio";
+
+  Close();
+  plugin.prepareToPlay(44100.0, 512);  // a new sample rate starts the curves afresh
+  Open();
+  plugin.OnIdle();
+  EXPECT_FALSE(plugin.Snapshot().View().inputValid);
+}
+
+// Some hosts never make a window smaller than it opened: there the editor
+// opens at its smallest size and grows to its own once it is on the screen.
+TEST_F(EditorTest, WhereTheHostKeepsTheOpeningSizeTheEditorOpensSmallAndGrows) {
+  plugin.SetWindowScale(1.5f);
+  ombrix::EditorCallables callables = ombrix::MakeEditorCallables(plugin);
+  callables.opensAtSmallestSize = true;
+  auto small = std::make_unique<OmbrixEditor>(plugin, callables);
+  EXPECT_EQ(small->getBounds(), juce::Rectangle<int>(0, 0, 480, 300));
+  EXPECT_FLOAT_EQ(plugin.WindowScale(), 1.5f) << "the small size of opening is not the user's";
+  small->addToDesktop(0);
+  small->setVisible(true);
+  for (int i = 0; i < 200 && small->getWidth() != 960; ++i) juce::MessageManager::getInstance()->runDispatchLoopUntil(10);
+  EXPECT_EQ(small->getBounds().getWidth(), 960);
+  EXPECT_EQ(small->getBounds().getHeight(), 600);
+  EXPECT_FLOAT_EQ(plugin.WindowScale(), 1.5f);
+  small.reset();
+
+  callables.opensAtSmallestSize = false;  // any other host: the size at once
+  OmbrixEditor direct(plugin, callables);
+  EXPECT_EQ(direct.getWidth(), 960);
 }
 
 TEST_F(EditorTest, TheCornerScalesTheWindowBetweenItsLimits) {

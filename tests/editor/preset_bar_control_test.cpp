@@ -21,18 +21,18 @@ struct PresetBarTest : testing::Test {
     PresetBarControl::Callables c;
     c.listNames = [this] { return names; };
     c.currentName = [this] { return current; };
-    c.loadByName = [this](const std::string& name) {
+    c.loadByName = [this](const std::string& name, int occurrence) {
       current = name;
-      calls.push_back("load " + name);
+      calls.push_back("load " + name + (occurrence > 0 ? " #" + std::to_string(occurrence) : ""));
     };
     c.saveByName = [this](const std::string& name) {
       if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
       current = name;
       calls.push_back("save " + name);
     };
-    c.deleteByName = [this](const std::string& name) {
+    c.deleteByName = [this](const std::string& name, int occurrence) {
       names.erase(std::remove(names.begin(), names.end(), name), names.end());
-      calls.push_back("delete " + name);
+      calls.push_back("delete " + name + (occurrence > 0 ? " #" + std::to_string(occurrence) : ""));
     };
     c.isModified = [this] { return modified; };
     c.openSettingsMenu = [this](juce::Rectangle<float> area) { calls.push_back("menu " + area.toString().toStdString()); };
@@ -94,6 +94,19 @@ TEST_F(PresetBarTest, SteppingWrapsAroundAndStartsAtAnEndFromAnUnknownName) {
   }
 }
 
+TEST_F(PresetBarTest, SteppingGoesByPlaceThroughPresetsOfTheSameName) {
+  names = {"Air", "Twice", "Twice", "Zen"};
+  current = "Air";
+  for (int i = 0; i < 4; ++i) bar->Click(Zone::kNext);
+  EXPECT_EQ(calls, (std::vector<std::string>{"load Twice", "load Twice #1", "load Zen", "load Air"}));
+  calls.clear();
+  bar->Click(Zone::kPrevious);  // Zen
+  bar->Click(Zone::kPrevious);  // the second Twice
+  bar->Click(Zone::kDelete);
+  bar->Click(Zone::kDelete);
+  EXPECT_EQ(calls, (std::vector<std::string>{"load Zen", "load Twice #1", "delete Twice #1"}));
+}
+
 TEST_F(PresetBarTest, WithNoPresetsTheArrowsAndTheListDoNothing) {
   names.clear();
   bar->Click(Zone::kNext);
@@ -148,6 +161,18 @@ TEST_F(PresetBarTest, SaveAsTrimsAndSavesNothingForSpaces) {
   bar->Click(Zone::kSaveAs);
   TypeAndReturn(entry, "  Night drive ");
   EXPECT_EQ(calls, (std::vector<std::string>{"save Night drive"}));
+}
+
+TEST_F(PresetBarTest, LeavingTheSaveAsEntryCancelsIt) {
+  current = "";
+  bar->Click(Zone::kSaveAs);
+  ASSERT_TRUE(entry.IsOpen());
+  EXPECT_EQ(entry.Field()->getTextToShowWhenEmpty(), "Preset name");
+  entry.Field()->setText("Half a na");
+  entry.Field()->focusLost(juce::Component::focusChangedByMouseClick);  // the user clicked another window
+  for (int i = 0; i < 20 && entry.IsOpen(); ++i) juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+  EXPECT_FALSE(entry.IsOpen());
+  EXPECT_TRUE(calls.empty()) << "only Return saves";
 }
 
 TEST_F(PresetBarTest, TheListLoadsTheChosenName) {

@@ -24,8 +24,9 @@ struct ReadoutsTest : testing::Test {
     image = RenderOnCanvas(*control, scale, kBackground);
   }
   juce::Colour At(float x, float y, float scale) const { return PixelAt(image, x, y, scale); }
+  // The brightest pixel of a column's value (above where a held badge starts).
   juce::Colour ValueInk(float centre, float scale) const {
-    return BrightestIn(image, {centre - 37, kTop + 16, 74, 20}, scale);
+    return BrightestIn(image, {centre - 37, kTop + 16, 74, 16}, scale);
   }
 
   EditorFontsHeld fonts;
@@ -99,6 +100,11 @@ TEST_F(ReadoutsTest, AHeldBandIsDimmedAndShowsHeldInsteadOfItsBar) {
     EXPECT_TRUE(ColourNear(ink, kBackground.overlaidWith(held.colour), 8)) << scale;
     EXPECT_TRUE(ColourNear(At(297 + 3, kBarY, scale), kPalette.text)) << "an active band keeps its bar";
   }
+  // The badge ends inside the control: its foot is not cut off at the edge.
+  Render(2.0f);
+  const juce::Colour badge = kBackground.overlaidWith(Argb(36, 250, 250, 250));
+  EXPECT_TRUE(ColourNear(At(223, kTop + 44.5f, 2.0f), badge));
+  EXPECT_TRUE(ColourNear(At(223, kTop + 45.8f, 2.0f), kBackground)) << "the badge's last row lies inside the box";
 }
 
 TEST_F(ReadoutsTest, InvalidReadoutsShowADashAndEmptyTracks) {

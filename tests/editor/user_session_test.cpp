@@ -134,7 +134,7 @@ class Session {
   void PressBoxButton(const juce::String& text) {
     const auto boxes = editor_->Dialogs().OpenBoxes();
     ASSERT_FALSE(boxes.empty());
-    for (juce::Component* child : boxes.back().window->getChildren())
+    for (juce::Component* child : boxes.back().box->getChildren())
       if (auto* b = dynamic_cast<juce::Button*>(child); b != nullptr && b->getButtonText() == text) {
         const juce::Rectangle<float> onCanvas =
             editor_->Canvas().getLocalArea(b, b->getLocalBounds().toFloat());

@@ -73,6 +73,17 @@ TEST_F(Lv2Bundle, TheManifestNamesThePluginByItsHttpsUri) {
   LilvNode* name = lilv_plugin_get_name(plugin_);
   EXPECT_STREQ(lilv_node_as_string(name), "Ombrix");
   lilv_node_free(name);
+  // Hosts list it under a category of its own, not as a generic plug-in:
+  // with LV2's class tree loaded, as a host has it, the class is found.
+  const std::string core = "file:///usr/lib/lv2/core.lv2/";
+  LilvNode* coreBundle = lilv_new_uri(world_, core.c_str());
+  lilv_world_load_bundle(world_, coreBundle);
+  lilv_node_free(coreBundle);
+  lilv_world_load_specifications(world_);
+  lilv_world_load_plugin_classes(world_);
+  const LilvPluginClass* pluginClass = lilv_plugin_get_class(plugin_);
+  ASSERT_NE(pluginClass, nullptr);
+  EXPECT_STREQ(lilv_node_as_uri(lilv_plugin_class_get_uri(pluginClass)), "http://lv2plug.in/ns/lv2core#AnalyserPlugin");
   LilvNode* audioPort = Uri(LILV_URI_AUDIO_PORT);
   LilvNode* input = Uri(LILV_URI_INPUT_PORT);
   LilvNode* output = Uri(LILV_URI_OUTPUT_PORT);

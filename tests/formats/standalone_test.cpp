@@ -72,6 +72,40 @@ std::size_t ColoursShown(Display* display, Window window, int width, int height)
   return colours.size();
 }
 
+// Whether the window shows the warning colour (the muted-input notice) in
+// its top strip.
+bool StripWarns(Display* display, Window window, int width) {
+  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width), 30, AllPlanes, ZPixmap);
+  if (image == nullptr) return false;
+  bool warns = false;
+  for (int y = 0; y < 30 && !warns; ++y)
+    for (int x = 0; x < width && !warns; ++x) {
+      const unsigned long p = XGetPixel(image, x, y);
+      const int r = static_cast<int>((p >> 16) & 0xff), g = static_cast<int>((p >> 8) & 0xff),
+                b = static_cast<int>(p & 0xff);
+      warns = r > 200 && g > 110 && g < 190 && b < 100;
+    }
+  XDestroyImage(image);
+  return warns;
+}
+
+void Click(Display* display, Window window, int x, int y) {
+  for (int type : {ButtonPress, ButtonRelease}) {
+    XEvent event{};
+    event.xbutton.type = type;
+    event.xbutton.window = window;
+    event.xbutton.root = DefaultRootWindow(display);
+    event.xbutton.x = x;
+    event.xbutton.y = y;
+    event.xbutton.button = Button1;
+    event.xbutton.same_screen = True;
+    event.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
+    XSendEvent(display, window, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &event);
+    XFlush(display);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
 TEST(Standalone, ShowsTheEditorWithoutAnAudioDeviceAndQuitsCleanlyWhenClosed) {
   ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "runs on a (virtual) display";
   host::PrepareBareDisplay();
@@ -117,6 +151,12 @@ TEST(Standalone, ShowsTheEditorWithoutAnAudioDeviceAndQuitsCleanlyWhenClosed) {
   EXPECT_GE(attributes.width, 480);
   EXPECT_GE(attributes.height, 300);
   EXPECT_GE(ColoursShown(display, window, attributes.width, attributes.height), 8u);
+  // The input starts muted against feedback, and the window says so above the
+  // editor, with a button that unmutes it (left of "Audio settings…").
+  EXPECT_TRUE(StripWarns(display, window, attributes.width)) << "the muted input is explained";
+  Click(display, window, attributes.width - 6 - 116 - 6 - 52, 15);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_FALSE(StripWarns(display, window, attributes.width)) << "unmuted: the warning has gone";
 
   SendCloseRequest(display, window);
   int status = -1;

@@ -2,6 +2,7 @@
 // pass-through and state, through JUCE's VST3 hosting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "library/plugin_state.h"
@@ -47,7 +48,7 @@ TEST_F(PluginFixture, EighteenParametersInIndexOrderWithDefaults) {
       {"Bypass", "off"},           {"Loudness Target", "-14.0 LUFS"}, {"Low Crossover", "200 Hz"},
       {"High Crossover", "6.00 kHz"}, {"Correct", "off"},             {"Correct Tilt", "50 %"},
       {"Correct Low", "50 %"},     {"Correct Lo-Mid", "50 %"},        {"Correct High", "50 %"},
-      {"Correct Speed", "15 s"},   {"Freeze", "off"},                 {"Frozen Tilt", "+0.00 dB"},
+      {"Correct Speed", "15 s"},   {"Freeze", "off"},                 {"Frozen Tilt", "+0.00 dB/oct"},
       {"Frozen Low", "+0.00 dB"},  {"Frozen Lo-Mid", "+0.00 dB"},     {"Frozen High", "+0.00 dB"},
       {"Mid Crossover", "2.00 kHz"}, {"Correct Hi-Mid", "50 %"},      {"Frozen Hi-Mid", "+0.00 dB"},
   };
@@ -68,15 +69,19 @@ TEST_F(PluginFixture, DisplayTextsAtChosenValues) {
   EXPECT_EQ(param(15).getText(ExpNormalised(999.0, 400.0, 6000.0), 64), "999 Hz");
   EXPECT_EQ(param(9).getText(ExpNormalised(10.0, 2.0, 60.0), 64), "10 s");
   EXPECT_EQ(param(9).getText(0.0f, 64), "2.0 s");
-  EXPECT_EQ(param(11).getText(0.5f, 64), "+0.00 dB");
-  EXPECT_EQ(param(11).getText(0.0f, 64), "-24.00 dB");
+  // The frozen tilt reads as the slope it gives, and takes a typed slope.
+  EXPECT_EQ(param(11).getText(0.5f, 64), "+0.00 dB/oct");
+  EXPECT_TRUE(param(11).getText(0.0f, 64).startsWith("-")) << param(11).getText(0.0f, 64);
+  EXPECT_TRUE(param(11).getText(0.0f, 64).endsWith(" dB/oct"));
+  EXPECT_EQ(param(11).getText(param(11).getValueForText("-0.75 dB/oct"), 64), "-0.75 dB/oct");
+  EXPECT_EQ(param(12).getText(0.0f, 64), "-24.00 dB");
   EXPECT_EQ(param(1).getText(1.0f, 64), "-6.0 LUFS");
   EXPECT_EQ(param(4).getText(1.0f, 64), "on");
   // The exponential shape: halfway is the geometric mean of 60 and 800 Hz, 219.09 Hz.
   EXPECT_EQ(param(2).getText(0.5f, 64), "219 Hz");
 }
 
-TEST_F(PluginFixture, OnlyMonoAndStereoLayouts) {
+TEST_F(PluginFixture, MonoStereoAndMonoIntoStereoLayouts) {
   for (auto [set, accepted] : {std::pair{juce::AudioChannelSet::mono(), true},
                                std::pair{juce::AudioChannelSet::stereo(), true},
                                std::pair{juce::AudioChannelSet::create5point1(), false}}) {
@@ -85,32 +90,41 @@ TEST_F(PluginFixture, OnlyMonoAndStereoLayouts) {
     layout.outputBuses.add(set);
     EXPECT_EQ(plugin().checkBusesLayoutSupported(layout), accepted) << set.getDescription();
   }
+  // A mono track in a stereo mix: one channel in, two out.
   juce::AudioProcessor::BusesLayout monoToStereo;
   monoToStereo.inputBuses.add(juce::AudioChannelSet::mono());
   monoToStereo.outputBuses.add(juce::AudioChannelSet::stereo());
-  EXPECT_FALSE(plugin().checkBusesLayoutSupported(monoToStereo));
+  EXPECT_TRUE(plugin().checkBusesLayoutSupported(monoToStereo));
+  juce::AudioProcessor::BusesLayout stereoToMono;
+  stereoToMono.inputBuses.add(juce::AudioChannelSet::stereo());
+  stereoToMono.outputBuses.add(juce::AudioChannelSet::mono());
+  EXPECT_FALSE(plugin().checkBusesLayoutSupported(stereoToMono)) << "one channel would be lost";
 }
 
+// Each output channel comes back exactly as the input channel it carries (the
+// one input, for a mono input on a stereo output).
 template <typename Sample>
-void ExpectBitExactPassThrough(juce::AudioPluginInstance& plugin, int channels) {
+void ExpectBitExactPassThrough(juce::AudioPluginInstance& plugin, int channels, int outputChannels = 0) {
+  const int outputs = outputChannels > 0 ? outputChannels : channels;
   juce::AudioProcessor::BusesLayout layout;
-  const auto set = juce::AudioChannelSet::canonicalChannelSet(channels);
-  layout.inputBuses.add(set);
-  layout.outputBuses.add(set);
+  layout.inputBuses.add(juce::AudioChannelSet::canonicalChannelSet(channels));
+  layout.outputBuses.add(juce::AudioChannelSet::canonicalChannelSet(outputs));
   ASSERT_TRUE(plugin.setBusesLayout(layout));
   plugin.setProcessingPrecision(std::is_same_v<Sample, double> ? juce::AudioProcessor::doublePrecision
                                                                : juce::AudioProcessor::singlePrecision);
   plugin.prepareToPlay(48000.0, 480);
   juce::Random random(7);
   juce::MidiBuffer midi;
+  const int width = std::max(channels, outputs);
   for (int block = 0; block < 20; ++block) {
-    juce::AudioBuffer<Sample> buffer(channels, 480), original(channels, 480);
+    juce::AudioBuffer<Sample> buffer(width, 480), original(width, 480);
+    original.clear();
     for (int ch = 0; ch < channels; ++ch)
       for (int i = 0; i < 480; ++i) original.setSample(ch, i, static_cast<Sample>(random.nextDouble() * 2.0 - 1.0));
     buffer.makeCopyOf(original);
     plugin.processBlock(buffer, midi);
-    for (int ch = 0; ch < channels; ++ch)
-      for (int i = 0; i < 480; ++i) ASSERT_EQ(buffer.getSample(ch, i), original.getSample(ch, i));
+    for (int ch = 0; ch < outputs; ++ch)
+      for (int i = 0; i < 480; ++i) ASSERT_EQ(buffer.getSample(ch, i), original.getSample(std::min(ch, channels - 1), i));
   }
   plugin.releaseResources();
 }
@@ -118,6 +132,7 @@ void ExpectBitExactPassThrough(juce::AudioPluginInstance& plugin, int channels) 
 TEST_F(PluginFixture, PassesAudioThroughBitExactly) {
   ExpectBitExactPassThrough<float>(plugin(), 2);
   ExpectBitExactPassThrough<float>(plugin(), 1);
+  ExpectBitExactPassThrough<float>(plugin(), 1, 2);
   if (plugin().supportsDoublePrecisionProcessing()) ExpectBitExactPassThrough<double>(plugin(), 2);
 }
 

@@ -121,6 +121,46 @@ TEST_F(ProcessBlockTest, ResetAtTheSameRateKeepsIntegratedLoudness) {
   EXPECT_EQ(plugin.Readout(kIntegrated), -150.0f);
 }
 
+// A host's transport that plays or stands still.
+struct Transport final : juce::AudioPlayHead {
+  bool playing = false;
+  juce::Optional<PositionInfo> getPosition() const override {
+    PositionInfo info;
+    info.setIsPlaying(playing);
+    return info;
+  }
+};
+
+TEST_F(ProcessBlockTest, IntegratedLoudnessAdvancesOnlyWhileTheTransportPlays) {
+  Transport transport;
+  plugin.setPlayHead(&transport);
+  auto second = Noise(48000, 2, 4);
+  Process(second);
+  EXPECT_GT(plugin.Readout(kShortTerm), -100.0f) << "short-term loudness is measured while stopped";
+  EXPECT_EQ(plugin.Readout(kIntegratedSeconds), 0.0f);
+  EXPECT_EQ(plugin.Readout(kIntegrated), -150.0f);
+
+  transport.playing = true;
+  second = Noise(48000, 2, 5);
+  Process(second);
+  EXPECT_FLOAT_EQ(plugin.Readout(kIntegratedSeconds), 1.0f);
+  const float integrated = plugin.Readout(kIntegrated);
+  EXPECT_GT(integrated, -100.0f);
+
+  transport.playing = false;
+  auto quiet = Noise(48000, 2, 6);
+  quiet.applyGain(0.01);
+  Process(quiet);
+  EXPECT_FLOAT_EQ(plugin.Readout(kIntegratedSeconds), 1.0f);
+  EXPECT_EQ(plugin.Readout(kIntegrated), integrated) << "nothing heard while stopped counts";
+
+  plugin.setNonRealtime(true);  // a render counts whatever the transport says
+  second = Noise(48000, 2, 7);
+  Process(second);
+  EXPECT_FLOAT_EQ(plugin.Readout(kIntegratedSeconds), 2.0f);
+  plugin.setPlayHead(nullptr);
+}
+
 TEST_F(ProcessBlockTest, ANaNInTheInputNeverReachesLaterBlocks) {
   plugin.Parameter(kCorrect).SetReal(1.0);
   auto poisoned = Noise(512, 2, 9);

@@ -58,6 +58,23 @@ TEST_F(SnapshotTest, OutputBecomesValidWithItsFirstFrameAfterCorrectionStarts) {
   EXPECT_NEAR(snapshot.View().correctionCurve[100], EqResponseDb(design, GridFrequency(100), 48000.0), 1e-12);
 }
 
+TEST_F(SnapshotTest, WhileBypassedNothingShowsAsCorrected) {
+  SnapshotInputs in = Inputs();
+  in.correct = true;
+  snapshot.BuildSpectrumSnapshot(in);  // correction starts: the output starts afresh
+  Push(48000);
+  snapshot.BuildSpectrumSnapshot(in);
+  ASSERT_TRUE(snapshot.View().correcting);
+  ASSERT_TRUE(snapshot.View().outputValid);
+  in.bypass = true;
+  snapshot.UpdateTargetSnapshot(in);
+  EXPECT_FALSE(snapshot.View().correcting);
+  EXPECT_FALSE(snapshot.View().outputValid);
+  in.bypass = false;
+  snapshot.BuildSpectrumSnapshot(in);
+  EXPECT_TRUE(snapshot.View().correcting) << "shown again once the bypass ends";
+}
+
 TEST_F(SnapshotTest, SilenceOfASecondInvalidatesButKeepsTheCurves) {
   SnapshotInputs in = Inputs();
   Push(48000);

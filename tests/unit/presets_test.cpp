@@ -298,12 +298,37 @@ TEST_F(PresetsTest, AFileChangedSinceListingShowsTheReadersReason) {
                 {"Load preset", "Could not load the preset: not an Ombrix preset: Gone.ompreset"}}));
 }
 
-TEST_F(PresetsTest, LoadingAnUnknownNameDoesNothing) {
-  PutPreset("Known.ompreset", "Known", StateBytes(SampleState(0.5)));
+TEST_F(PresetsTest, ANameNoLongerListedSaysWhyAndChangesNothing) {
+  // The bar listed these names; since then one file was damaged and one removed.
+  Put(PresetsFolder() / "Broken.ompreset", "Ombrix preset 1\nname=Broken\nstate=\n");
   const std::vector<std::uint8_t> before = host_.Bytes();
-  EXPECT_FALSE(LoadPresetByName(host_, "known"));
+  EXPECT_FALSE(LoadPresetByName(host_, "Broken"));
+  EXPECT_FALSE(LoadPresetByName(host_, "Vanished"));
+  EXPECT_FALSE(DeletePresetByName(host_, "Broken"));
   EXPECT_EQ(host_.Bytes(), before);
-  EXPECT_TRUE(host_.messages.empty());
+  EXPECT_EQ(host_.messages,
+            (std::vector<Dialog>{
+                {"Load preset", "Could not load the preset: the preset has no readable state: Broken.ompreset"},
+                {"Load preset",
+                 "Could not load the preset: it is no longer in the presets folder: \xE2\x80\x9CVanished\xE2\x80\x9D"},
+                {"Delete preset", "Could not delete the preset: the preset has no readable state: Broken.ompreset"}}));
+  EXPECT_TRUE(fs::exists(PresetsFolder() / "Broken.ompreset")) << "an unreadable file is never deleted";
+}
+
+TEST_F(PresetsTest, OfTwoPresetsWithOneNameTheChosenOneLoads) {
+  PutPreset("twice-a.ompreset", "Twice", StateBytes(SampleState(0.3)));
+  PutPreset("twice-b.ompreset", "Twice", StateBytes(SampleState(0.7)));
+  const std::vector<PresetEntry> listed = ListPresets();
+  ASSERT_EQ(listed.size(), 2u);
+  for (int occurrence : {0, 1}) {
+    ASSERT_TRUE(LoadPresetByName(host_, "Twice", occurrence));
+    PluginState expected;
+    ASSERT_GE(ReadState(ByteChunk(listed[static_cast<std::size_t>(occurrence)].state), 0, expected).position, 0);
+    EXPECT_EQ(host_.state.params, expected.params) << occurrence;
+  }
+  ASSERT_TRUE(DeletePresetByName(host_, "Twice", 1));
+  EXPECT_TRUE(fs::exists(listed[0].path));
+  EXPECT_FALSE(fs::exists(listed[1].path));
 }
 
 // --- Saving ------------------------------------------------------------------
@@ -459,11 +484,11 @@ TEST_F(PresetsTest, PresetBarCallablesWorkByName) {
   EXPECT_FALSE(bar.changed());
 
   host_.state = PluginState{};
-  bar.loadByName("Keep");
+  bar.loadByName("Keep", 0);
   EXPECT_EQ(host_.state.params, SampleState(0.3).params);
   EXPECT_EQ(bar.currentName(), "Keep");
 
-  bar.deleteByName("Keep");
+  bar.deleteByName("Keep", 0);
   EXPECT_EQ(bar.listNames(), (std::vector<std::string>{"Twice", "Twice"}));
   EXPECT_TRUE(host_.messages.empty());
 }

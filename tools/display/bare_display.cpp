@@ -17,4 +17,15 @@ void PrepareBareDisplay() {
   XSync(display, False);
 }
 
+bool DisplayAvailable() {
+  static const bool available = [] {
+    if (std::getenv("DISPLAY") == nullptr) return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return false;
+    XCloseDisplay(display);
+    return true;
+  }();
+  return available;
+}
+
 }  // namespace ombrix::host

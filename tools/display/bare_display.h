@@ -10,4 +10,8 @@ namespace ombrix::host {
 // without a DISPLAY.
 void PrepareBareDisplay();
 
+// Whether an X display can be opened (DISPLAY is set and the server answers).
+// Tests that open windows skip without one.
+bool DisplayAvailable();
+
 }  // namespace ombrix::host

@@ -14,6 +14,7 @@
 #include "tools/ombrix/commands.h"
 #include "tools/ombrix/frequency_plot.h"
 #include "tools/ombrix/option_values.h"
+#include "tools/ombrix/shown_path.h"
 
 namespace ombrix::cli {
 
@@ -52,7 +53,7 @@ constexpr const char* kHelp =
 
 // The folder pictures go to, created when missing.
 std::filesystem::path PlotFolder(const std::string& option) {
-  const std::filesystem::path folder = PathFromUtf8(option);
+  const std::filesystem::path folder = ArgumentPath(option);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder, error)) throw Failure("could not create the folder " + option);

@@ -76,7 +76,8 @@ int RunDemo(const std::vector<std::string>& arguments) {
   request.correct = true;
   request.assignments.push_back({kCorrectSpeed, kCorrectSpeedSeconds});
   const RenderState state = BuildRenderState(request);
-  const std::string bundle = parsed.Value("plugin").value_or(DefaultPluginBundle());
+  const std::string bundle =
+      parsed.Value("plugin") ? PathToUtf8(ArgumentPath(*parsed.Value("plugin"))) : DefaultPluginBundle();
   const bool quiet = parsed.Has("quiet");
 
   const std::filesystem::path folder =

@@ -9,6 +9,7 @@
 #include "tools/ombrix/commands.h"
 #include "tools/ombrix/plugin_render.h"
 #include "tools/ombrix/render_report.h"
+#include "tools/ombrix/shown_path.h"
 #include "tools/ombrix/target_lookup.h"
 #include "tools/ombrix/wav_file_sink.h"
 
@@ -69,7 +70,8 @@ int RunRender(const std::vector<std::string>& arguments) {
   for (const std::string& assignment : parsed.Values("set"))
     request.assignments.push_back(ParseParameterAssignment(assignment));
   const int bits = parsed.Value("bits") ? ParseBits(*parsed.Value("bits")) : 0;
-  const std::string bundle = parsed.Value("plugin").value_or(DefaultPluginBundle());
+  const std::string bundle =
+      parsed.Value("plugin") ? PathToUtf8(ArgumentPath(*parsed.Value("plugin"))) : DefaultPluginBundle();
   if (SameFile(PathFromUtf8(input), PathFromUtf8(output))) throw UsageError("OUT must not be IN itself");
   RefuseFolder(PathFromUtf8(output), output);
 

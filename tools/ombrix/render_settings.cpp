@@ -5,13 +5,14 @@
 #include "library/file_helpers.h"
 #include "library/presets.h"
 #include "tools/ombrix/command_error.h"
+#include "tools/ombrix/shown_path.h"
 
 namespace ombrix::cli {
 
 namespace {
 
 PluginState ReadPresetState(const std::string& file, std::vector<std::uint8_t>& bytes) {
-  const std::filesystem::path path = PathFromUtf8(file);
+  const std::filesystem::path path = ArgumentPath(file);
   RefuseFolder(path, file);
   std::error_code ignored;
   if (!std::filesystem::is_regular_file(path, ignored)) throw Failure("no preset file " + file);

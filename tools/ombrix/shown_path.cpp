@@ -17,4 +17,11 @@ std::string ShownPath(const std::filesystem::path& path) {
   return PathToUtf8(relative);
 }
 
+std::filesystem::path ArgumentPath(const std::string& argument) {
+  const std::filesystem::path path = PathFromUtf8(argument);
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute;
+}
+
 }  // namespace ombrix::cli

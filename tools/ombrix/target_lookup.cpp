@@ -6,6 +6,7 @@
 #include "library/factory_targets.h"
 #include "library/file_helpers.h"
 #include "tools/ombrix/command_error.h"
+#include "tools/ombrix/shown_path.h"
 
 namespace ombrix::cli {
 
@@ -24,7 +25,7 @@ bool LooksLikeFile(const std::string& text) {
 }
 
 TargetChoice ReadTargetFile(const std::string& file) {
-  const std::filesystem::path path = PathFromUtf8(file);
+  const std::filesystem::path path = ArgumentPath(file);
   RefuseFolder(path, file);
   std::error_code ignored;
   if (!std::filesystem::is_regular_file(path, ignored)) throw Failure("no target file " + file);
