@@ -23,6 +23,17 @@ file(GLOB juce_packages /usr/lib/*/cmake/JUCE-7.0.5)
 list(GET juce_packages 0 juce_package)
 set(JUCE_DIR ${juce_package} CACHE PATH "Debian's JUCE CMake package")
 
+# JUCE's graphics module, wherever a target compiles it, meets the system's
+# libjpeg the way the Windows headers declare "boolean".
+function(ombrix_windows_juce_fixes)
+  set(folders ${PROJECT_SOURCE_DIR}/plugin ${PROJECT_SOURCE_DIR}/tools)
+  if(TARGET bench_analysis)
+    list(APPEND folders ${PROJECT_SOURCE_DIR}/tools/bench)
+  endif()
+  set_property(SOURCE ${JUCE_MODULES_DIR}/juce_graphics/juce_graphics.cpp DIRECTORY ${folders}
+    APPEND PROPERTY COMPILE_OPTIONS -include ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/windows/juce_jpeg_boolean.h)
+endfunction()
+
 # libsndfile opens UTF-16 paths (sf_wchar_open); FLAC's headers are for a static library.
 add_compile_definitions(ENABLE_SNDFILE_WINDOWS_PROTOTYPES=1 FLAC__NO_DLL UNICODE _UNICODE
   WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
