@@ -79,8 +79,10 @@ def main():
     same("the learned target", (work / "linux.omtarget").read_bytes(), (work / "windows.omtarget").read_bytes())
 
     render = ["--target", "Pop", "--correct", "--set", "Correct Speed=5", "--bits", "24", "--quiet"]
-    linux_render = builds.linux_run("render", programme, work / "pop-linux.wav", *render)
-    windows_render = builds.windows_run("render", windows_path(programme), windows_path(work / "pop-windows.wav"),
+    (work / "linux").mkdir()
+    (work / "windows").mkdir()
+    linux_render = builds.linux_run("render", programme, work / "linux" / "pop.wav", *render)
+    windows_render = builds.windows_run("render", windows_path(programme), windows_path(work / "windows" / "pop.wav"),
                                         "--plugin", builds.plugin, *render)
     same("ombrix render", figures(linux_render), figures(windows_render))
 
