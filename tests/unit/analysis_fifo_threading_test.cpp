@@ -82,7 +82,18 @@ TEST(AnalysisFifoThreading, FramesArriveInOrderAndAreDroppedOnlyWhenFull) {
       sequence += length;
       offered.store(sequence, std::memory_order_release);
       // Like an audio thread, come back a little later when the ring was full.
-      if (static_cast<std::uint32_t>(stored) < length) std::this_thread::sleep_for(std::chrono::microseconds(20));
+      if (static_cast<std::uint32_t>(stored) < length) {
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+        // Where so short a sleep does not sleep at all (Windows), wait for
+        // the consumer's next read once it reads, 2 ms at most.
+        if (sequence + length >= 3 * kCapacity) {
+          const std::uint64_t seen = consumed.load(std::memory_order_acquire);
+          const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+          while (consumed.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::yield();
+          }
+        }
+      }
     }
     producerDone.store(true, std::memory_order_release);
   });
