@@ -18,8 +18,19 @@ endif()
 
 # Every framework-free static library is made the same way: all .cpp files of
 # its folder, our warnings, the project root on the include path.
+# A file NAME_windows.cpp takes the place of NAME.cpp in the Windows build.
 function(ombrix_add_static_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  set(windows_sources ${sources})
+  list(FILTER windows_sources INCLUDE REGEX "_windows\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
+  if(WIN32)
+    foreach(source ${windows_sources})
+      string(REGEX REPLACE "_windows\\.cpp$" ".cpp" replaced ${source})
+      list(REMOVE_ITEM sources ${replaced})
+    endforeach()
+    list(APPEND sources ${windows_sources})
+  endif()
   if(NOT sources)
     set(sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "dsp/sound_file_open.h"
+
 namespace ombrix::dsp {
 
 namespace {
@@ -18,8 +20,8 @@ bool ContainerMatches(int format, AudioContainer expected) {
   const int major = format & SF_FORMAT_TYPEMASK;
   switch (expected) {
     case AudioContainer::kWaveOrAiff:
-      return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64 ||
-             major == SF_FORMAT_W64 || major == SF_FORMAT_AIFF;
+      return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64 || major == SF_FORMAT_W64 ||
+             major == SF_FORMAT_AIFF;
     case AudioContainer::kMp3:
       return major == SF_FORMAT_MPEG;
     case AudioContainer::kFlac:
@@ -145,11 +147,7 @@ std::uint64_t FramesTheHeaderStates(const std::filesystem::path& path, const SF_
 }
 
 SNDFILE* OpenForReading(const std::filesystem::path& path, SF_INFO& info) {
-#ifdef _WIN32
-  return sf_wchar_open(path.c_str(), SFM_READ, &info);
-#else
-  return sf_open(path.c_str(), SFM_READ, &info);
-#endif
+  return OpenSoundFile(path, SFM_READ, info);
 }
 
 }  // namespace

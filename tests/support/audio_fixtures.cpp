@@ -1,7 +1,6 @@
 #include "support/audio_fixtures.h"
 
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
@@ -9,9 +8,11 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <random>
 #include <sstream>
 #include <system_error>
 
+#include "dsp/sound_file_open.h"
 #include "support/analysis_signals.h"
 
 namespace ombrix::test_support {
@@ -51,7 +52,7 @@ AudioFileWriter::AudioFileWriter(const std::filesystem::path& path, AudioFileFor
   info.samplerate = sampleRate;
   info.channels = channels;
   info.format = SndfileFormat(format);
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  SNDFILE* file = dsp::OpenSoundFile(path, SFM_WRITE, info);
   if (file == nullptr) return;
   double highestQuality = 0.0;
   if (format == AudioFileFormat::kMp3) {
@@ -155,13 +156,15 @@ std::string WavHeader(std::uint32_t sampleRate, std::uint16_t channels, std::uin
 
 ScopedTempFolder::ScopedTempFolder(const std::string& prefix) {
   static std::atomic<int> counter{0};
+  // Tells this process's folders from those of programs running beside it.
+  static const unsigned processToken = std::random_device{}();
   const char* base = std::getenv("OMBRIX_TEST_TMP");
-  const std::filesystem::path root = base != nullptr && *base != '\0' ? std::filesystem::path(base)
-                                                                        : std::filesystem::temp_directory_path();
+  const std::filesystem::path root =
+      base != nullptr && *base != '\0' ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
   std::filesystem::create_directories(root);
   for (;;) {
     std::ostringstream name;
-    name << prefix << '-' << ::getpid() << '-' << counter.fetch_add(1);
+    name << prefix << '-' << processToken << '-' << counter.fetch_add(1);
     path_ = root / name.str();
     std::error_code error;
     if (std::filesystem::create_directory(path_, error)) break;

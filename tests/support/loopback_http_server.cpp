@@ -1,11 +1,16 @@
 #include "loopback_http_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +19,49 @@
 
 namespace ombrix::test {
 namespace {
+
+// The few socket calls that differ between Winsock and POSIX.
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr int kNoSignal = 0;
+constexpr int kShutBoth = SD_BOTH;
+Socket OpenListeningSocket() {
+  static WSADATA data;
+  static const int started = WSAStartup(MAKEWORD(2, 2), &data);
+  if (started != 0) return INVALID_SOCKET;
+  return ::socket(AF_INET, SOCK_STREAM, 0);
+}
+Socket AcceptOne(Socket listener) { return ::accept(listener, nullptr, nullptr); }
+int PollReadable(Socket socket, int timeoutMs) {
+  WSAPOLLFD entry{socket, POLLRDNORM, 0};
+  return ::WSAPoll(&entry, 1, timeoutMs);
+}
+void CloseSocket(Socket socket) { ::closesocket(socket); }
+void SetSendTimeout(Socket socket) {
+  const DWORD ms = 2000;
+  ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
+int LastSocketError() { return ::WSAGetLastError(); }
+bool Interrupted() { return false; }
+#else
+using Socket = int;
+constexpr Socket INVALID_SOCKET = -1;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+constexpr int kShutBoth = SHUT_RDWR;
+Socket OpenListeningSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+Socket AcceptOne(Socket listener) { return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); }
+int PollReadable(Socket socket, int timeoutMs) {
+  pollfd entry{socket, POLLIN, 0};
+  return ::poll(&entry, 1, timeoutMs);
+}
+void CloseSocket(Socket socket) { ::close(socket); }
+void SetSendTimeout(Socket socket) {
+  timeval sendTimeout{2, 0};
+  ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+}
+int LastSocketError() { return errno; }
+bool Interrupted() { return errno == EINTR; }
+#endif
 
 constexpr std::size_t kMaxRequestHeadBytes = 16384;
 constexpr auto kRequestReadTimeout = std::chrono::seconds(5);
@@ -33,31 +81,39 @@ std::string_view Trim(std::string_view text) {
 
 std::string ReasonFor(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 404:
+      return "Not Found";
+    case 429:
+      return "Too Many Requests";
+    case 500:
+      return "Internal Server Error";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Status";
   }
 }
 
 // Reads the request head (up to the blank line) within the time limit.
-bool ReadRequestHead(int connection, std::string& head) {
+bool ReadRequestHead(Socket connection, std::string& head) {
   const auto deadline = std::chrono::steady_clock::now() + kRequestReadTimeout;
   char buffer[4096];
   while (head.find("\r\n\r\n") == std::string::npos) {
     if (head.size() > kMaxRequestHeadBytes) return false;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    pollfd entry{connection, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
+    const int ready = PollReadable(connection, static_cast<int>(left.count()));
+    if (ready < 0 && Interrupted()) continue;
     if (ready <= 0) return false;
-    const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
-    if (got < 0 && errno == EINTR) continue;
+    const auto got = ::recv(connection, buffer, sizeof buffer, 0);
+    if (got < 0 && Interrupted()) continue;
     if (got <= 0) return false;
     head.append(buffer, static_cast<std::size_t>(got));
   }
@@ -87,10 +143,11 @@ HttpRequestRecord ParseRequestHead(std::string_view head) {
   return request;
 }
 
-bool SendAll(int connection, std::string_view bytes) {
+bool SendAll(Socket connection, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
+    const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20));
+    const auto sent = ::send(connection, bytes.data(), chunk, kNoSignal);
+    if (sent < 0 && Interrupted()) continue;
     if (sent <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(sent));
   }
@@ -121,19 +178,23 @@ CannedResponse Respond(int status, std::string body) {
 
 LoopbackHttpServer::LoopbackHttpServer(Handler handler, std::chrono::milliseconds lifetime, int maxRequests)
     : handler_(std::move(handler)), deadline_(std::chrono::steady_clock::now() + lifetime), maxRequests_(maxRequests) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener_ < 0) throw std::system_error(errno, std::generic_category(), "socket");
+  const Socket listener = OpenListeningSocket();
+  if (listener == INVALID_SOCKET) throw std::system_error(LastSocketError(), std::generic_category(), "socket");
+  listener_ = static_cast<std::intptr_t>(listener);
+#ifndef _WIN32
   const int yes = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+#endif
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;  // ephemeral
   socklen_t length = sizeof address;
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 16) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    const int error = errno;
-    ::close(listener_);
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 16) != 0 ||
+      ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const int error = LastSocketError();
+    CloseSocket(listener);
+    listener_ = -1;
     throw std::system_error(error, std::generic_category(), "bind/listen on 127.0.0.1");
   }
   port_ = ntohs(address.sin_port);
@@ -149,8 +210,8 @@ void LoopbackHttpServer::Stop() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
-  if (listener_ >= 0) {
-    ::close(listener_);
+  if (listener_ != -1) {
+    CloseSocket(static_cast<Socket>(listener_));
     listener_ = -1;
   }
 }
@@ -181,19 +242,18 @@ void LoopbackHttpServer::Serve() {
       std::lock_guard guard(mutex_);
       if (stopping_) return;
     }
-    pollfd entry{listener_, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, 20);
-    if (ready <= 0) continue;
-    const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
-    timeval sendTimeout{2, 0};
-    ::setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-    HandleConnection(connection);
-    ::close(connection);
+    const Socket listener = static_cast<Socket>(listener_);
+    if (PollReadable(listener, 20) <= 0) continue;
+    const Socket connection = AcceptOne(listener);
+    if (connection == INVALID_SOCKET) continue;
+    SetSendTimeout(connection);
+    HandleConnection(static_cast<std::intptr_t>(connection));
+    CloseSocket(connection);
   }
 }
 
-void LoopbackHttpServer::HandleConnection(int connection) {
+void LoopbackHttpServer::HandleConnection(std::intptr_t socket) {
+  const auto connection = static_cast<Socket>(socket);
   std::string head;
   if (!ReadRequestHead(connection, head)) return;
   HttpRequestRecord request = ParseRequestHead(head);
@@ -211,7 +271,7 @@ void LoopbackHttpServer::HandleConnection(int connection) {
   text += response.body;
   if (!SendAll(connection, text)) return;
   if (response.holdOpenAfterBody.count() > 0) WaitForStop(response.holdOpenAfterBody);
-  ::shutdown(connection, SHUT_RDWR);
+  ::shutdown(connection, kShutBoth);
 }
 
 }  // namespace ombrix::test

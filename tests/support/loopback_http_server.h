@@ -42,9 +42,9 @@ struct CannedResponse {
   std::string reason = "OK";
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
-  bool sendContentLength = true;                      // false: the body ends when the connection closes
-  std::chrono::milliseconds delayBeforeResponse{0};   // wait before answering (time-out tests)
-  std::chrono::milliseconds holdOpenAfterBody{0};     // keep the connection open after the body
+  bool sendContentLength = true;                     // false: the body ends when the connection closes
+  std::chrono::milliseconds delayBeforeResponse{0};  // wait before answering (time-out tests)
+  std::chrono::milliseconds holdOpenAfterBody{0};    // keep the connection open after the body
 };
 
 class LoopbackHttpServer {
@@ -69,20 +69,20 @@ class LoopbackHttpServer {
 
  private:
   void Serve();
-  void HandleConnection(int connection);
+  void HandleConnection(std::intptr_t connection);
   // Waits up to duration; true when the server is stopping.
   bool WaitForStop(std::chrono::milliseconds duration);
 
   Handler handler_;
   std::chrono::steady_clock::time_point deadline_;
   int maxRequests_;
-  int listener_ = -1;
+  std::intptr_t listener_ = -1;  // a socket (a SOCKET handle on Windows)
   std::uint16_t port_ = 0;
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  bool stopping_ = false;                     // guarded by mutex_
-  std::vector<HttpRequestRecord> requests_;   // guarded by mutex_
+  bool stopping_ = false;                    // guarded by mutex_
+  std::vector<HttpRequestRecord> requests_;  // guarded by mutex_
   std::thread thread_;
 };
 

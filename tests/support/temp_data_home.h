@@ -1,9 +1,14 @@
 #pragma once
 // A fresh, private data home for one test: creates a new folder under
-// $OMBRIX_TEST_TMP (or /tmp when that is not set), points XDG_DATA_HOME at it,
-// and on destruction restores XDG_DATA_HOME as it was and removes the folder
-// with everything in it. TargetsFolder(), PresetsFolder() and
-// MakerSharedFolder() then lie inside Path().
+// $OMBRIX_TEST_TMP (or the system's temporary folder when that is not set),
+// points XDG_DATA_HOME at it, and on destruction restores XDG_DATA_HOME as it
+// was and removes the folder with everything in it. TargetsFolder(),
+// PresetsFolder() and MakerSharedFolder() then lie inside Path().
+//
+// On Windows the system names the folder: Path() is the real %LOCALAPPDATA%,
+// whose Ombrix and Kestrune folders are emptied before and after, so these
+// tests run only in a scratch profile (the build's wine prefix, which sets
+// OMBRIX_TEST_SCRATCH_PROFILE=1) and one program at a time.
 //
 //   ombrix::test::TempDataHome home;
 //   WriteTargetFile(...);  // lands in home.Path() / "Ombrix" / "Targets"
@@ -47,7 +52,7 @@ class ScopedEnvironment {
   std::optional<std::string> previous_;
 };
 
-// A fresh empty folder under $OMBRIX_TEST_TMP or /tmp, for tests that need
+// A fresh empty folder under $OMBRIX_TEST_TMP or the temporary folder, for tests that need
 // scratch space without touching the environment; the caller removes it.
 std::filesystem::path MakeFreshTestFolder(const std::string& prefix);
 

@@ -36,6 +36,9 @@ TEST(AnalysisFifoThreading, FramesArriveInOrderAndAreDroppedOnlyWhenFull) {
   std::atomic<std::uint64_t> offered{0};   // producer: frames offered so far
   std::atomic<std::uint64_t> consumed{0};  // consumer: frames read so far (published after each Read)
   std::atomic<bool> producerDone{false};
+  // Where starting a thread is slow (Windows, wine), the producer could
+  // otherwise offer everything before the consumer runs at all.
+  std::atomic<bool> consumerStarted{false};
   std::vector<PushRecord> pushes;
   pushes.reserve(kTotal);
   std::vector<std::uint32_t> received;
@@ -48,6 +51,7 @@ TEST(AnalysisFifoThreading, FramesArriveInOrderAndAreDroppedOnlyWhenFull) {
     std::vector<double> dl(4096), dr(4096);
     std::vector<float> fl(4096), fr(4096);
     std::uint32_t sequence = 0;
+    while (!consumerStarted.load(std::memory_order_acquire)) std::this_thread::yield();
     while (sequence < kTotal) {
       const std::uint32_t length = std::min<std::uint32_t>(1 + random.Below(1500), kTotal - sequence);
       const std::uint64_t written = fifo.FramesWritten();
@@ -78,7 +82,18 @@ TEST(AnalysisFifoThreading, FramesArriveInOrderAndAreDroppedOnlyWhenFull) {
       sequence += length;
       offered.store(sequence, std::memory_order_release);
       // Like an audio thread, come back a little later when the ring was full.
-      if (static_cast<std::uint32_t>(stored) < length) std::this_thread::sleep_for(std::chrono::microseconds(20));
+      if (static_cast<std::uint32_t>(stored) < length) {
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+        // Where so short a sleep does not sleep at all (Windows), wait for
+        // the consumer's next read once it reads, 2 ms at most.
+        if (sequence + length >= 3 * kCapacity) {
+          const std::uint64_t seen = consumed.load(std::memory_order_acquire);
+          const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+          while (consumed.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::yield();
+          }
+        }
+      }
     }
     producerDone.store(true, std::memory_order_release);
   });
@@ -86,6 +101,7 @@ TEST(AnalysisFifoThreading, FramesArriveInOrderAndAreDroppedOnlyWhenFull) {
   std::thread consumer([&] {
     Lcg random{2};
     std::vector<float> left(4096), right(4096);
+    consumerStarted.store(true, std::memory_order_release);
     // Let the ring overflow first, then read in bursts with short pauses.
     while (offered.load(std::memory_order_acquire) < 3 * kCapacity && !producerDone.load(std::memory_order_acquire)) {
       std::this_thread::yield();

@@ -1,11 +1,18 @@
 // Several processes saving the same target or preset file at the same moment,
 // as two hosts on one machine do: real processes (fork) on a real data folder.
+// Windows has no fork: there the writers and the reader are threads, each
+// opening and replacing the files by itself as a process would.
 // Every save must report what happened, every read in the meantime must find
 // one whole text, and no temporary file may be left behind.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <atomic>
+#include <thread>
+#else
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <cstdint>
@@ -36,6 +43,37 @@ struct ChildReport {
   std::int64_t filesSeen = 0;   // reads that found a file at all
 };
 
+#ifdef _WIN32
+// A one-way signal standing in for a pipe whose write end closes, and the
+// thread behind a report.
+using pid_t = int;
+class Pipe {
+ public:
+  void CloseWrite() { closed_.store(true); }
+  bool WriteClosed() const { return closed_.load(); }
+  std::thread thread;
+  ChildReport report;
+
+ private:
+  std::atomic<bool> closed_{false};
+};
+
+void WaitForStart(Pipe& start, Pipe&) {
+  while (!start.WriteClosed()) std::this_thread::yield();
+}
+
+bool StopAsked(const Pipe& stop) { return stop.WriteClosed(); }
+
+pid_t Spawn(Pipe& report, const std::function<ChildReport()>& body) {
+  report.thread = std::thread([&report, body] { report.report = body(); });
+  return 0;
+}
+
+ChildReport Collect(pid_t, Pipe& report) {
+  report.thread.join();
+  return report.report;
+}
+#else
 // A pipe whose ends close with the object.
 class Pipe {
  public:
@@ -94,6 +132,8 @@ ChildReport Collect(pid_t pid, Pipe& report) {
   EXPECT_EQ(read(report.Read(), &result, sizeof result), static_cast<ssize_t>(sizeof result));
   return result;
 }
+
+#endif
 
 std::vector<std::string> FileNamesIn(const fs::path& folder) {
   std::vector<std::string> names;

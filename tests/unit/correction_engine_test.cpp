@@ -1,5 +1,7 @@
 // The deviation fit, the readouts and the correction engine: pure-function
 // edge cases, then the engine in a closed loop with real signals.
+#include "dsp/correction_engine.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,9 +14,8 @@
 
 #include "core/correction_settings.h"
 #include "core/eq_design.h"
-#include "dsp/correction_engine.h"
-#include "dsp/grid_curves.h"
 #include "core/frequency_grid.h"
+#include "dsp/grid_curves.h"
 #include "support/correction_fixtures.h"
 
 // Counts heap allocations made on a thread while it is inside a
@@ -26,10 +27,23 @@ thread_local bool tCounting = false;
 void* CountedAllocate(std::size_t size, std::size_t alignment = 0) {
   if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
   if (size == 0) size = 1;
+#ifdef _WIN32
+  // Windows' C runtime has no aligned_alloc; its aligned blocks need _aligned_free.
+  void* p = alignment == 0 ? std::malloc(size) : _aligned_malloc(size, alignment);
+#else
   void* p = alignment == 0 ? std::malloc(size)
                            : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+#endif
   if (p == nullptr) throw std::bad_alloc();
   return p;
+}
+
+void FreeAligned(void* p) {
+#ifdef _WIN32
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
 }
 
 struct CountAllocations {
@@ -49,11 +63,13 @@ void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void* operator new(std::size_t size, std::align_val_t a) { return CountedAllocate(size, static_cast<std::size_t>(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return CountedAllocate(size, static_cast<std::size_t>(a)); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void* operator new[](std::size_t size, std::align_val_t a) {
+  return CountedAllocate(size, static_cast<std::size_t>(a));
+}
+void operator delete(void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
 
 namespace ombrix::dsp {
 namespace {
@@ -86,12 +102,12 @@ TEST(BandActivity, FallsFromTenToTwentyDbBelowTheHeldLevel) {
     double level, held, weight;
   };
   const Case cases[] = {
-      {-10.0, -10.0, 1.0},   // at its held level
-      {-15.0, -5.0, 1.0},    // 10 dB below: still full
-      {-20.0, -5.0, 0.5},    // 15 dB below
-      {-30.0, -5.0, 0.0},    // 25 dB below
-      {-300.0, -5.0, 1.0},   // no level: no evidence either way
-      {-5.0, -300.0, 1.0},   // no held level yet
+      {-10.0, -10.0, 1.0},  // at its held level
+      {-15.0, -5.0, 1.0},   // 10 dB below: still full
+      {-20.0, -5.0, 0.5},   // 15 dB below
+      {-30.0, -5.0, 0.0},   // 25 dB below
+      {-300.0, -5.0, 1.0},  // no level: no evidence either way
+      {-5.0, -300.0, 1.0},  // no held level yet
   };
   for (const Case& c : cases) {
     const BandValues w = BandActivity(BandValues{c.level, 0, 0, 0}, BandValues{c.held, 0, 0, 0});
@@ -631,18 +647,21 @@ TEST(CorrectionEngine, NonFiniteInputsNeverReachTheGains) {
     void (*poison)(CorrectionEngine&, double nan, double inf);
   };
   const Case cases[] = {
-      {"samples", [](CorrectionEngine& e, double n, double i) {
+      {"samples",
+       [](CorrectionEngine& e, double n, double i) {
          std::vector<float> left(3 * kHop, static_cast<float>(n)), right(3 * kHop, static_cast<float>(i));
          e.Feed(left.data(), right.data(), 3 * kHop);
        }},
-      {"target levels", [](CorrectionEngine& e, double n, double i) {
+      {"target levels",
+       [](CorrectionEngine& e, double n, double i) {
          GridCurve t = TiltedTarget(0.3, {0, 0, 0, 0});
          t[20] = n;
          t[90] = i;
          t[150] = 1e308;
          e.SetTargetLevels(t);
        }},
-      {"settings", [](CorrectionEngine& e, double n, double i) {
+      {"settings",
+       [](CorrectionEngine& e, double n, double i) {
          CorrectionSettings s;
          s.amount = {n, i, -i, 0.5, n};
          s.speedSeconds = n;
@@ -651,8 +670,12 @@ TEST(CorrectionEngine, NonFiniteInputsNeverReachTheGains) {
          s.highCrossover = -1.0;
          e.SetSettings(s);
        }},
-      {"seed", [](CorrectionEngine& e, double n, double i) { e.SeedGains({n, i, -i, 1.0, n}); }},
-      {"frame", [](CorrectionEngine& e, double n, double i) {
+      {"seed",
+       [](CorrectionEngine& e, double n, double i) {
+         e.SeedGains({n, i, -i, 1.0, n});
+       }},
+      {"frame",
+       [](CorrectionEngine& e, double n, double i) {
          e.FrameUpdate(n, 0.04);
          e.FrameUpdate(1.0, n);
          e.FrameUpdate(i, i);

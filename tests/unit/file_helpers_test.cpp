@@ -3,8 +3,11 @@
 #include "library/file_helpers.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -29,12 +32,12 @@ using test::Slurp;
 
 std::set<std::string> NamesIn(const fs::path& folder) {
   std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(PathToUtf8(entry.path().filename()));
   return names;
 }
 
 std::string FileNameFor(std::string_view name) {
-  return FileNameForName("/data", name, ".omtarget", "Target").filename().string();
+  return PathToUtf8(FileNameForName("/data", name, ".omtarget", "Target").filename());
 }
 
 // --- Data folders -----------------------------------------------------------
@@ -48,6 +51,8 @@ TEST(DataFoldersTest, FoldersLieBelowXdgDataHome) {
   EXPECT_FALSE(fs::exists(home.Path() / "Ombrix"));  // nothing is created in advance
 }
 
+// XDG_DATA_HOME and HOME name the folder on Linux; Windows asks the shell.
+#ifndef _WIN32
 TEST(DataFoldersTest, FoldersAreComputedAfreshOnEveryCall) {
   test::TempDataHome first;
   const fs::path before = TargetsFolder();
@@ -88,6 +93,8 @@ TEST(DataFoldersTest, UnusableHomeFallsBackToThePasswordDatabase) {
     }
   }
 }
+
+#endif
 
 TEST(DataFoldersTest, NoDataFolderMeansNoRelativePaths) {
   // With no folder the helpers never act relative to the working folder.
@@ -206,21 +213,27 @@ TEST_F(FilesTest, ListingTakesRegularFilesWithExactlyTheExtension) {
     Put(folder_ / name, "x");
   }
   fs::create_directories(folder_ / "dir.omtarget");
+  std::set<std::string> expected{"a.omtarget", "b c.omtarget", "w.x.omtarget"};
+#ifndef _WIN32
   fs::create_symlink(folder_ / "a.omtarget", folder_ / "link.omtarget");
   fs::create_symlink(folder_ / "gone", folder_ / "dangling.omtarget");
+  expected.insert("link.omtarget");
+#endif
   std::set<std::string> listed;
   for (const fs::path& path : ListFilesWithExtension(folder_, ".omtarget")) {
     EXPECT_EQ(path.parent_path(), folder_);
-    listed.insert(path.filename().string());
+    listed.insert(PathToUtf8(path.filename()));
   }
-  EXPECT_EQ(listed, (std::set<std::string>{"a.omtarget", "b c.omtarget", "w.x.omtarget", "link.omtarget"}));
+  EXPECT_EQ(listed, expected);
 }
 
+#ifndef _WIN32
 TEST_F(FilesTest, ListingThroughALinkedFolder) {
   Put(folder_ / "a.omtarget", "x");
   fs::create_directory_symlink(folder_, home_.Path() / "linked");
   EXPECT_EQ(ListFilesWithExtension(home_.Path() / "linked", ".omtarget").size(), 1u);
 }
+#endif
 
 // --- Reading ----------------------------------------------------------------
 
@@ -244,8 +257,10 @@ TEST_F(FilesTest, ReadingWhatIsNotAFileGivesNothing) {
   EXPECT_FALSE(ReadSmallFile(folder_ / "missing"));
   fs::create_directories(folder_);
   EXPECT_FALSE(ReadSmallFile(folder_));
+#ifndef _WIN32
   ASSERT_EQ(mkfifo((folder_ / "fifo").c_str(), 0600), 0);
   EXPECT_FALSE(ReadSmallFile(folder_ / "fifo"));  // and does not block
+#endif
 }
 
 // --- Writing documents ------------------------------------------------------
@@ -299,6 +314,8 @@ TEST_F(FilesTest, AFolderThatCannotBeMadeFailsTheWrite) {
   EXPECT_EQ(Slurp(home_.Path() / "Ombrix"), "a file, not a folder");
 }
 
+// (Windows: files_windows_test.cpp has a writer refused by another program.)
+#ifndef _WIN32
 TEST_F(FilesTest, AFailedWriteLeavesTheOldFileUntouched) {
   const fs::path path = folder_ / "Warm.omtarget";
   const std::string old = "old content\n";
@@ -327,13 +344,15 @@ TEST_F(FilesTest, AFailedWriteLeavesTheOldFileUntouched) {
   EXPECT_EQ(Slurp(path), old);
   EXPECT_EQ(NamesIn(folder_), std::set<std::string>{"Warm.omtarget"});
 }
+#endif
 
 TEST_F(FilesTest, ErrorTextsCarryTheUtf8Path) {
   const fs::path path = FileNameForName(folder_, "Caf\xC3\xA9", ".omtarget", "Target");
   fs::create_directories(path);
   std::string error;
   EXPECT_FALSE(WriteDocumentAtomically(path, "x", error));
-  EXPECT_EQ(error, "could not write " + folder_.string() + "/Caf\xC3\xA9.omtarget");
+  EXPECT_EQ(error, "could not write " + PathToUtf8(folder_) + static_cast<char>(fs::path::preferred_separator) +
+                       "Caf\xC3\xA9.omtarget");
 }
 
 TEST_F(FilesTest, TemporaryFilesOlderThanADayAreRemovedByTheNextWrite) {
@@ -351,14 +370,19 @@ TEST_F(FilesTest, TemporaryFilesOlderThanADayAreRemovedByTheNextWrite) {
   Put(folder_ / "Warm.omtarget.partial-Qr7sT9", "being written");
   putOld("Old.omtarget");
   putOld("notes.partial-of-mine.txt");
+  std::set<std::string> kept{"Warm.omtarget", "Warm.omtarget.partial-Qr7sT9", "Old.omtarget",
+                             "notes.partial-of-mine.txt"};
+#ifndef _WIN32
   fs::create_symlink(folder_ / "Old.omtarget", folder_ / "Link.omtarget.partial-Zz9Zz9");
+  kept.insert("Link.omtarget.partial-Zz9Zz9");
+#endif
 
   std::string error;
   ASSERT_TRUE(WriteDocumentAtomically(path, "whole", error));
-  EXPECT_EQ(NamesIn(folder_), (std::set<std::string>{"Warm.omtarget", "Warm.omtarget.partial-Qr7sT9", "Old.omtarget",
-                                                     "notes.partial-of-mine.txt", "Link.omtarget.partial-Zz9Zz9"}));
+  EXPECT_EQ(NamesIn(folder_), kept);
 }
 
+#ifndef _WIN32
 TEST_F(FilesTest, ANewFileIsNeverWrittenThroughALinkStandingAtItsName) {
   const fs::path outside = home_.Path() / "outside.txt";
   Put(outside, "not ours");
@@ -374,6 +398,7 @@ TEST_F(FilesTest, ANewFileIsNeverWrittenThroughALinkStandingAtItsName) {
   EXPECT_EQ(Slurp(folder_ / "fresh"), "x");
   EXPECT_EQ(platform::WriteNewFileDurably(folder_ / "no-folder" / "file", "x"), platform::NewFileOutcome::kNotMade);
 }
+#endif
 
 // --- Writing service files --------------------------------------------------
 

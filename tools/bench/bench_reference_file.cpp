@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "dsp/reference_file.h"
+#include "dsp/sound_file_open.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ bool WriteProgramme(const std::filesystem::path& path, int sndfileFormat) {
   info.samplerate = kRate;
   info.channels = kChannels;
   info.format = sndfileFormat;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  SNDFILE* file = ombrix::dsp::OpenSoundFile(path, SFM_WRITE, info);
   if (file == nullptr) return false;
   if ((sndfileFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
     int mode = SF_BITRATE_MODE_CONSTANT;
@@ -121,7 +122,7 @@ void BM_DecodeOnly(benchmark::State& state, const Format* format) {
   std::vector<float> buffer(4096 * kChannels);
   for (auto _ : state) {
     SF_INFO info{};
-    SNDFILE* file = sf_open(PathOf(*format).c_str(), SFM_READ, &info);
+    SNDFILE* file = ombrix::dsp::OpenSoundFile(PathOf(*format), SFM_READ, info);
     if (file == nullptr) {
       state.SkipWithError("cannot open the file");
       return;
@@ -209,7 +210,7 @@ int main(int argc, char** argv) {
   for (const Format& format : kFormats) {
     std::fprintf(stderr, "writing %s (15 min, stereo, 44.1 kHz)...\n", format.fileName);
     if (!WriteProgramme(PathOf(format), format.sndfileFormat)) {
-      std::fprintf(stderr, "could not write %s\n", PathOf(format).c_str());
+      std::fprintf(stderr, "could not write %s\n", PathOf(format).string().c_str());
       std::filesystem::remove_all(g_folder);
       return 1;
     }

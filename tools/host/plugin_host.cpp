@@ -5,11 +5,29 @@
 
 namespace ombrix::host {
 
+namespace {
+
+// On Windows the framework loads a VST3 from its module file only; a bundle
+// folder (NAME.vst3/Contents/x86_64-win/NAME.vst3) names the file inside.
+juce::String ModuleFileOf(const juce::String& bundlePath) {
+#ifdef _WIN32
+  const juce::File bundle(bundlePath);
+  if (bundle.isDirectory()) {
+    const juce::File inner =
+        bundle.getChildFile("Contents").getChildFile("x86_64-win").getChildFile(bundle.getFileName());
+    if (inner.existsAsFile()) return inner.getFullPathName();
+  }
+#endif
+  return bundlePath;
+}
+
+}  // namespace
+
 LoadedPlugin LoadVst3(const juce::String& bundlePath, double sampleRate, int blockSize, juce::String& error) {
   LoadedPlugin loaded;
   juce::VST3PluginFormat format;
   juce::OwnedArray<juce::PluginDescription> found;
-  format.findAllTypesForFile(found, bundlePath);
+  format.findAllTypesForFile(found, ModuleFileOf(bundlePath));
   if (found.isEmpty()) {
     error = "no VST3 plug-in found in " + bundlePath;
     return loaded;

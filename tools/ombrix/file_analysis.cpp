@@ -15,6 +15,7 @@
 #include "dsp/audio_file_reader.h"
 #include "dsp/loudness_meter.h"
 #include "dsp/reference_file.h"
+#include "dsp/sound_file_open.h"
 #include "dsp/true_peak_meter.h"
 #include "library/locale_free_numbers.h"
 #include "tools/ombrix/tonal_balance.h"
@@ -169,11 +170,7 @@ FileAnalysis AnalyseAudioFile(const std::string& file, const AnalysisRequest& re
 
 std::uint64_t AudioFileFrameCount(const std::filesystem::path& path) {
   SF_INFO info{};
-#ifdef _WIN32
-  SNDFILE* file = sf_wchar_open(path.c_str(), SFM_READ, &info);
-#else
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-#endif
+  SNDFILE* file = dsp::OpenSoundFile(path, SFM_READ, info);
   if (file == nullptr) return 0;
   sf_close(file);
   return info.frames > 0 ? static_cast<std::uint64_t>(info.frames) : 0;

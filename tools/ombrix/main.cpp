@@ -1,11 +1,17 @@
 // ombrix: the plug-in's analysis, learning and rendering on the command line.
+#include <juce_events/juce_events.h>
+
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <juce_events/juce_events.h>
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first: the shell's header needs its types.
+#include <shellapi.h>
+#endif
 
 #include "tools/ombrix/command_error.h"
 #include "tools/ombrix/commands.h"
@@ -38,11 +44,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"analyze", RunAnalyze, false},
-    {"learn", RunLearn, false},
-    {"render", RunRender, true},
-    {"demo", RunDemo, true},
-    {"screenshot", RunScreenshot, true},
+    {"analyze", RunAnalyze, false}, {"learn", RunLearn, false},          {"render", RunRender, true},
+    {"demo", RunDemo, true},        {"screenshot", RunScreenshot, true},
 };
 
 int RunCommand(const Command& command, const std::vector<std::string>& arguments) {
@@ -52,9 +55,37 @@ int RunCommand(const Command& command, const std::vector<std::string>& arguments
   return command.run(arguments);
 }
 
+#ifdef _WIN32
+// The command line as UTF-8, the way every path and name is handled inside
+// (argv would come through the ANSI code page and lose characters); the
+// console shows what is printed as UTF-8 too.
+std::vector<std::string> Utf8CommandLine() {
+  ::SetConsoleOutputCP(CP_UTF8);
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int i = 0; wide != nullptr && i < count; ++i) {
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string text(bytes > 0 ? static_cast<std::size_t>(bytes - 1) : 0, '\0');
+    if (bytes > 1) ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), bytes, nullptr, nullptr);
+    arguments.push_back(std::move(text));
+  }
+  ::LocalFree(wide);
+  return arguments;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  const std::vector<std::string> utf8 = Utf8CommandLine();
+  std::vector<char*> pointers;
+  for (const std::string& argument : utf8) pointers.push_back(const_cast<char*>(argument.c_str()));
+  pointers.push_back(nullptr);
+  argc = static_cast<int>(utf8.size());
+  argv = pointers.data();
+#endif
   if (argc < 2) {
     PrintUsage(stderr);
     return kExitUsage;
@@ -71,8 +102,7 @@ int main(int argc, char** argv) {
       return RunCommand(command, arguments);
     } catch (const CommandError& error) {
       PrintReason(name, error.what());
-      if (error.Status() == kExitUsage)
-        std::fprintf(stderr, "Try \"ombrix %s --help\".\n", std::string(name).c_str());
+      if (error.Status() == kExitUsage) std::fprintf(stderr, "Try \"ombrix %s --help\".\n", std::string(name).c_str());
       return error.Status();
     } catch (const std::exception& error) {
       PrintReason(name, std::string("unexpected failure: ") + error.what());

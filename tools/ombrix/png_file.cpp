@@ -7,7 +7,7 @@
 
 namespace ombrix::cli {
 
-void WritePngFile(const juce::Image& picture, const std::string& path) {
+void WritePngFile(const juce::Image& picture, const std::filesystem::path& path) {
   juce::MemoryOutputStream encoded;
   if (!juce::PNGImageFormat().writeImageToStream(picture, encoded)) throw Failure("the picture could not be encoded");
   std::string error;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "dsp/sound_file_open.h"
 #include "library/file_helpers.h"
 #include "tools/ombrix/command_error.h"
 
@@ -32,11 +33,7 @@ WavFileSink::WavFileSink(const std::filesystem::path& destination, double sample
   info.samplerate = static_cast<int>(std::lround(sampleRate));
   info.channels = channels;
   info.format = SF_FORMAT_WAV | SubFormat(bits);
-#ifdef _WIN32
-  SNDFILE* file = sf_wchar_open(partial_.c_str(), SFM_WRITE, &info);
-#else
-  SNDFILE* file = sf_open(partial_.c_str(), SFM_WRITE, &info);
-#endif
+  SNDFILE* file = dsp::OpenSoundFile(partial_, SFM_WRITE, info);
   if (file == nullptr) throw Failure("could not write " + PathToUtf8(destination_));
   sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   file_ = file;

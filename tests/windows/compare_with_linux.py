@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""The Windows ombrix.exe, under wine, prints the same figures as the Linux
+build's ombrix on the same files: the demo (its programme rendered through
+each build's own VST3), analyze --json on the demo's files and on FLAC, MP3
+and Ogg encodings of its programme, learn, and render.
+
+    compare_with_linux.py LINUX_OMBRIX WINE_RUN OMBRIX_EXE ENCODER_EXE WINDOWS_VST3 WORK_DIR
+"""
+import json
+import pathlib
+import shutil
+import subprocess
+import sys
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Builds:
+    def __init__(self, linux, wine_run, exe, plugin):
+        self.linux, self.wine_run, self.exe, self.plugin = linux, wine_run, exe, plugin
+
+    def linux_run(self, *arguments):
+        return run([self.linux, *arguments])
+
+    def windows_run(self, *arguments):
+        return run([self.wine_run, self.exe, *arguments])
+
+
+def run(command):
+    done = subprocess.run([str(part) for part in command], capture_output=True, text=True, timeout=600)
+    if done.returncode != 0:
+        raise SystemExit(f"{' '.join(map(str, command))} failed ({done.returncode}):\n{done.stderr}")
+    return done.stdout.replace("\r\n", "\n")
+
+
+def figures(text):
+    """The printed report without the lines that name paths."""
+    return [line for line in text.splitlines() if not line.startswith(("Plug-in", "Listen to", "Wrote"))]
+
+
+def main():
+    linux, wine_run, exe, encoder, plugin, work = sys.argv[1:7]
+    work = pathlib.Path(work)
+    shutil.rmtree(work, ignore_errors=True)
+    work.mkdir(parents=True)
+    builds = Builds(linux, wine_run, exe, windows_path(plugin))
+    failures = []
+    checks = 0
+
+    def same(what, linux_value, windows_value):
+        nonlocal checks
+        checks += 1
+        if linux_value != windows_value:
+            failures.append(f"{what} differs:\n  Linux:   {linux_value}\n  Windows: {windows_value}")
+
+    # The demo: the same programme through each build's own plug-in.
+    linux_demo = builds.linux_run("demo", work / "demo-linux", "--quiet")
+    windows_demo = builds.windows_run("demo", windows_path(work / "demo-windows"), "--plugin", builds.plugin, "--quiet")
+    same("ombrix demo", figures(linux_demo), figures(windows_demo))
+
+    programme = work / "demo-linux" / "before.wav"
+    files = [programme, work / "demo-linux" / "after.wav", work / "demo-windows" / "after.wav"]
+    for extension in (".flac", ".mp3", ".ogg"):
+        encoded = work / ("programme" + extension)
+        run([wine_run, encoder, windows_path(programme), windows_path(encoded)])
+        files.append(encoded)
+
+    for path in files:
+        linux_json = json.loads(builds.linux_run("analyze", "--json", path))
+        windows_json = json.loads(builds.windows_run("analyze", "--json", windows_path(path)))
+        linux_json.pop("file"), windows_json.pop("file")
+        same(f"analyze --json {path.name}", linux_json, windows_json)
+
+    builds.linux_run("learn", work / "programme.flac", "-o", work / "linux.omtarget", "--name", "Programme")
+    builds.windows_run("learn", windows_path(work / "programme.flac"), "-o", windows_path(work / "windows.omtarget"),
+                       "--name", "Programme")
+    same("the learned target", (work / "linux.omtarget").read_bytes(), (work / "windows.omtarget").read_bytes())
+
+    render = ["--target", "Pop", "--correct", "--set", "Correct Speed=5", "--bits", "24", "--quiet"]
+    (work / "linux").mkdir()
+    (work / "windows").mkdir()
+    linux_render = builds.linux_run("render", programme, work / "linux" / "pop.wav", *render)
+    windows_render = builds.windows_run("render", windows_path(programme), windows_path(work / "windows" / "pop.wav"),
+                                        "--plugin", builds.plugin, *render)
+    same("ombrix render", figures(linux_render), figures(windows_render))
+
+    for failure in failures:
+        print(failure)
+    print(f"{checks - len(failures)} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
