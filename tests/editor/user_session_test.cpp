@@ -19,6 +19,7 @@
 #include "plugin/ombrix.h"
 #include "tests/editor/editor_fixtures.h"
 #include "tests/support/temp_data_home.h"
+#include "tools/display/bare_display.h"
 #include "tools/ombrix/demo_programme.h"
 
 namespace ombrix::test {
@@ -159,7 +160,7 @@ class Session {
   std::unique_ptr<tonal_panel::OmbrixEditor> editor_;
 };
 
-bool HaveDisplay() { return std::getenv("DISPLAY") != nullptr; }
+bool HaveDisplay() { return ombrix::host::DisplayAvailable(); }
 
 TEST(UserSession, LearnSaveReloadPickDeleteAndStep) {
   if (!HaveDisplay()) GTEST_SKIP() << "needs a display (run under xvfb-run)";

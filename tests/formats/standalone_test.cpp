@@ -107,7 +107,7 @@ void Click(Display* display, Window window, int x, int y) {
 }
 
 TEST(Standalone, ShowsTheEditorWithoutAnAudioDeviceAndQuitsCleanlyWhenClosed) {
-  ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "runs on a (virtual) display";
+  if (!host::DisplayAvailable()) GTEST_SKIP() << "needs a display (run under xvfb-run)";
   host::PrepareBareDisplay();
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "tools/display/bare_display.h"
 #include "tools/host/plugin_host.h"
 
 namespace {
@@ -21,7 +22,7 @@ bool Pointer(const juce::String& arguments) {
   return std::system(("xdotool " + arguments + " >/dev/null 2>&1").toRawUTF8()) == 0;
 }
 
-bool HaveDisplay() { return std::getenv("DISPLAY") != nullptr; }
+bool HaveDisplay() { return ombrix::host::DisplayAvailable(); }
 
 struct EditorWindowTest : testing::Test {
   void SetUp() override {
