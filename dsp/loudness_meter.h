@@ -38,7 +38,7 @@ class LoudnessMeter {
   static constexpr double kAbsoluteGate = LoudnessHistogram::kAbsoluteGate;
   static constexpr double kRelativeGate = -10.0;  // LU below the ungated mean
   static constexpr double kBinWidth = LoudnessHistogram::kBinWidth;
-  static constexpr double kRangeGate = -20.0;         // LU below the mean short-term level
+  static constexpr double kRangeGate = -20.0;  // LU below the mean short-term level
   static constexpr double kRangeLowPercentile = 0.10;
   static constexpr double kRangeHighPercentile = 0.95;
   static constexpr double kOffset = LoudnessHistogram::kOffset;
@@ -72,7 +72,7 @@ class LoudnessMeter {
   int Process(const float* const* channels, int numChannels, int numFrames);
 
   double ShortTermLoudness() const { return shortTerm_; }    // LUFS, -150 for nothing
-  double MomentaryLoudness() const { return momentary_; }     // LUFS, last 400 ms
+  double MomentaryLoudness() const { return momentary_; }    // LUFS, last 400 ms
   double MaxMomentaryLoudness() const { return maxMomentary_; }  // LUFS, since the reset
   double IntegratedLoudness() const { return integrated_; }  // LUFS, -150 for nothing
   double LoudnessRange() const { return loudnessRange_; }    // LU, -150 for nothing

@@ -135,9 +135,7 @@ TEST_F(PlotTest, EachFileGetsAPictureOfItsSpectrumAgainstTheTarget) {
 // line between, the target's at -14. Levels from -6 down to -42 LUFS over
 // the plot's height, 20 s over its width.
 TEST_F(PlotTest, TheLoudnessPictureShowsShortTermIntegratedAndTargetLevels) {
-  const auto tone = [](double dbfs) {
-    return Sine(1000.0, kRate, 10 * kRate, std::pow(10.0, dbfs / 20.0));
-  };
+  const auto tone = [](double dbfs) { return Sine(1000.0, kRate, 10 * kRate, std::pow(10.0, dbfs / 20.0)); };
   std::vector<float> steps = tone(-20);
   const std::vector<float> quiet = tone(-30);
   steps.insert(steps.end(), quiet.begin(), quiet.end());

@@ -13,6 +13,7 @@
 #include "dsp/loudness_meter.h"
 #include "dsp/true_peak_meter.h"
 #include "support/audio_fixtures.h"
+#include "support/ebur128_reference.h"
 #include "support/meter_signals.h"
 
 namespace ombrix::dsp {
@@ -33,8 +34,11 @@ constexpr double kLoudnessToleranceLu = 0.1;
 // sides, so only rounding differs.
 constexpr double kMaxMomentaryToleranceLu = 0.05;
 // Loudness range: libebur128 samples the short-term loudness once a second,
-// we every 100 ms, and we take each percentile as the loudness of its
-// 0.05 LU bin. Over 20 s and more of programme the two agree within:
+// we every 100 ms (on 40 s of programme its own figure differs from ours by
+// up to 0.11 LU for that alone), so the reference is libebur128's range over
+// ten of its meters sampling 100 ms apart (Ebur128RangeEvery100ms). What is
+// left is our taking each percentile as the loudness of its 0.05 LU bin.
+// Over 20 s and more of programme the two agree within:
 constexpr double kRangeToleranceLu = 0.1;
 constexpr double kRangeMinimumSeconds = 20.0;
 
@@ -77,6 +81,8 @@ struct Case {
   // Highest frequency of the content for the true-peak allowance; 0 for noise.
   double highestFrequency;
   std::function<Signal(double sampleRate)> make;
+  // Noise whose loudest crest falls between samples (see below).
+  bool peakBetweenSamples = true;
 };
 
 // Signals start with a 20 ms fade-in: a step at the start would ring in
@@ -142,8 +148,8 @@ std::vector<Case> Cases() {
       {"PinkStereo48k", 48000.0, 0.0, [](double r) { return NoiseCase(r, 2, 4.0); }},
       {"PinkMono44k", 44100.0, 0.0, [](double r) { return NoiseCase(r, 1, 4.0); }},
       {"PinkStereo96k", 96000.0, 0.0, [](double r) { return NoiseCase(r, 2, 4.0); }},
-      {"ProgrammeStereo48k", 48000.0, 0.0, [](double r) { return ProgrammeCase(r, 1, 40.0); }},
-      {"ProgrammeStereo44k", 44100.0, 0.0, [](double r) { return ProgrammeCase(r, 7, 30.0); }},
+      {"ProgrammeStereo48k", 48000.0, 0.0, [](double r) { return ProgrammeCase(r, 1, 40.0); }, false},
+      {"ProgrammeStereo44k", 44100.0, 0.0, [](double r) { return ProgrammeCase(r, 7, 30.0); }, false},
   };
 }
 
@@ -155,8 +161,7 @@ TEST_P(MetersVsEbur128, LoudnessAndTruePeakAgree) {
   const int channels = signal.NumChannels();
 
   ebur128_state* reference = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(c.sampleRate),
-                                          EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA |
-                                              EBUR128_MODE_TRUE_PEAK);
+                                          EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
   ASSERT_NE(reference, nullptr);
   LoudnessMeter loudness;
   loudness.Configure(c.sampleRate);
@@ -206,8 +211,8 @@ TEST_P(MetersVsEbur128, LoudnessAndTruePeakAgree) {
   EXPECT_GT(comparedIntegrated, 20);
   EXPECT_NEAR(loudness.MaxMomentaryLoudness(), referenceMaxMomentary, kMaxMomentaryToleranceLu);
   if (static_cast<double>(signal.Frames()) >= kRangeMinimumSeconds * c.sampleRate) {
-    double range = 0.0;
-    ASSERT_EQ(ebur128_loudness_range(reference, &range), EBUR128_SUCCESS);
+    const double range = test_support::Ebur128RangeEvery100ms(
+        interleaved.data(), signal.Frames(), static_cast<unsigned>(channels), static_cast<unsigned long>(c.sampleRate));
     EXPECT_NEAR(loudness.LoudnessRange(), range, kRangeToleranceLu);
   }
 
@@ -227,7 +232,9 @@ TEST_P(MetersVsEbur128, LoudnessAndTruePeakAgree) {
     allowance = c.sampleRate >= 96000.0 ? kNoiseAllowance96kDb : kNoiseAllowanceDb;
     // The noise cases are only worth their allowance when their true peak
     // lies between samples.
-    EXPECT_GT(truePeak.SinceResetPeakDb(), 20.0 * std::log10(samplePeak) + 0.05);
+    if (c.peakBetweenSamples) {
+      EXPECT_GT(truePeak.SinceResetPeakDb(), 20.0 * std::log10(samplePeak) + 0.05);
+    }
   }
   EXPECT_NEAR(truePeak.SinceResetPeakDb(), 20.0 * std::log10(referencePeak), allowance);
   ebur128_destroy(&reference);

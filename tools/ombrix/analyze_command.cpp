@@ -80,17 +80,15 @@ std::filesystem::path PlotFolder(const std::string& option) {
 }  // namespace
 
 int RunAnalyze(const std::vector<std::string>& arguments) {
-  const ParsedArguments parsed = ParseArguments(
-      arguments,
-      {{"target", true},
-       {"crossovers", true},
-       {"from", true},
-       {"plot", true},
-       {"loudness-target", true},
-       {"json", false},
-       {"quiet", false},
-       {"album", false},
-       {"recursive", false, false, 'r'}});
+  const ParsedArguments parsed = ParseArguments(arguments, {{"target", true},
+                                                            {"crossovers", true},
+                                                            {"from", true},
+                                                            {"plot", true},
+                                                            {"loudness-target", true},
+                                                            {"json", false},
+                                                            {"quiet", false},
+                                                            {"album", false},
+                                                            {"recursive", false, false, 'r'}});
   if (parsed.Has("help")) {
     std::fputs(kHelp, stdout);
     return kExitSuccess;
@@ -109,8 +107,7 @@ int RunAnalyze(const std::vector<std::string>& arguments) {
   if (plotFolder) framework.emplace();
   std::set<std::filesystem::path> plotsTaken;
   double loudnessTarget = kDefaultLoudnessTarget;
-  if (const auto target = parsed.Value("loudness-target"))
-    loudnessTarget = ParseLoudnessTarget(*target);
+  if (const auto target = parsed.Value("loudness-target")) loudnessTarget = ParseLoudnessTarget(*target);
   std::optional<AlbumAnalysis> album;
   if (parsed.Has("album")) album.emplace(request.target);
 

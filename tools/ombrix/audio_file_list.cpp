@@ -13,7 +13,7 @@ namespace {
 
 // Audio that the reader does not take: listed, so that it is reported.
 constexpr std::array<std::string_view, 9> kOtherAudioExtensions{".m4a", ".aac", ".alac", ".wma", ".ape",
-                                                                 ".wv",  ".mp4", ".mka", ".dsf"};
+                                                                ".wv",  ".mp4", ".mka",  ".dsf"};
 
 bool IsAudioFileName(const std::string& name) {
   const std::string extension = dsp::LowerCaseExtension(name);
@@ -28,7 +28,8 @@ void ListFolder(const std::filesystem::path& folder, const std::string& shown, b
   const auto options = std::filesystem::directory_options::skip_permission_denied;
   const auto take = [&found](const std::filesystem::directory_entry& entry) {
     std::error_code ignored;
-    if (entry.is_regular_file(ignored) && IsAudioFileName(dsp::FileNameUtf8(entry.path()))) found.push_back(entry.path());
+    if (entry.is_regular_file(ignored) && IsAudioFileName(dsp::FileNameUtf8(entry.path())))
+      found.push_back(entry.path());
   };
   if (recursive) {
     std::filesystem::recursive_directory_iterator it(folder, options, error), end;

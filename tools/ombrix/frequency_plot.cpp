@@ -27,8 +27,8 @@ constexpr int kHeight = 300;
 constexpr float kScale = 2.0f;
 // The level scale takes the room on the left.
 const juce::Rectangle<int> kPlotBox = juce::Rectangle<int>::leftTopRightBottom(44, 12, 628, 268);
-constexpr double kLevelStep = 6.0;    // dB between labelled levels, as the display's grid lines
-constexpr double kWindowDb = 48.0;    // the display's height in dB
+constexpr double kLevelStep = 6.0;  // dB between labelled levels, as the display's grid lines
+constexpr double kWindowDb = 48.0;  // the display's height in dB
 const juce::Rectangle<float> kCaptionBox = juce::Rectangle<float>::leftTopRightBottom(14, 272, 626, 296);
 // The editor's default display resolution (1 octave).
 constexpr int kResolution = 2;

@@ -88,7 +88,8 @@ void DrawAxes(juce::Graphics& g, const Scale& scale) {
              {kPlotBox.getX() - 40.0f, y - 6.0f, 34.0f, 12.0f});
     g.setColour(kGridLine);
   }
-  DrawText(g, labels.WithJustification(tonal_panel::kFar), "LUFS", {kPlotBox.getX() - 40.0f, kPlotBox.getBottom() + 3.0f, 34.0f, 12.0f});
+  DrawText(g, labels.WithJustification(tonal_panel::kFar), "LUFS",
+           {kPlotBox.getX() - 40.0f, kPlotBox.getBottom() + 3.0f, 34.0f, 12.0f});
   const double step = TimeStep(scale.seconds);
   for (double t = 0.0; t <= scale.seconds + 1e-9; t += step) {
     const float x = scale.X(t);
