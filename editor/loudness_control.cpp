@@ -18,7 +18,7 @@ constexpr double kMeterSpan = 24.0;  // up to -6 at the right end
 constexpr std::array<double, 3> kScaleMarks{-30.0, -18.0, -6.0};
 constexpr double kPeakWarning = -1.0;  // dBTP
 // The lines under the status and under the peak caption end here.
-constexpr float kProgrammeBottom = 126.0f;
+constexpr float kProgrammeBottom = 124.0f;
 constexpr float kRatioBottom = 272.0f;
 
 juce::String Utf8(const std::string& s) { return juce::String::fromUTF8(s.c_str()); }
@@ -178,7 +178,7 @@ void LoudnessControl::Draw(juce::Graphics& g) {
   DrawText(g, label_, "LUFS", Ltrb(L, T + 58, R, T + 72));
   DrawBar(g, r, v);
   DrawText(g, status_.WithColour(v.off ? palette_.amber : palette_.textDim), v.status, Ltrb(L, T + 100, R, T + 114));
-  DrawText(g, programme_, v.programme, Ltrb(L, T + 114, R, T + kProgrammeBottom));
+  DrawText(g, programme_, v.programme, Ltrb(L, T + 112, R, T + kProgrammeBottom));
   DrawText(g, label_, "TARGET", Ltrb(L, T + 126, R, T + 140));
   g.setColour(palette_.hairline);
   g.fillRect(Ltrb(L + 2, T + 184, R - 2, T + 185));

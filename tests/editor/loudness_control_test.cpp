@@ -157,7 +157,7 @@ TEST_F(LoudnessPanelTest, RangeLineUnderTheStatusAndPlrUnderThePeakOnlyWhenInteg
     r.maxMomentary = -17.0;
     r.truePeakSinceReset = -3.0;
     juce::Image image = Render(r, scale);
-    EXPECT_TRUE(ColourNear(BrightestIn(image, {kL, kT + 115, 122, 10}, scale), dim, 12)) << scale;
+    EXPECT_TRUE(ColourNear(BrightestIn(image, {kL, kT + 113, 122, 10}, scale), dim, 12)) << scale;
     EXPECT_TRUE(ColourNear(BrightestIn(image, {kL, kT + 259, 122, 12}, scale), kBackground, 2)) << scale;
     r.integratedMode = true;
     image = Render(r, scale);

@@ -7,6 +7,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "dsp/audio_file_reader.h"
+#include "dsp/loudness_meter.h"
 #include "editor/palette.h"
 #include "editor/text_style.h"
 #include "library/format_db.h"
@@ -58,11 +59,14 @@ double TopLevel(const FileAnalysis& a, double target) {
   return std::ceil((loudest + 3.0) / kLevelStep) * kLevelStep;
 }
 
-juce::Path TracePath(const std::vector<float>& trace, const Scale& scale) {
+// From the first block whose window lies wholly inside the file: before it
+// the window still holds the silence before the start.
+juce::Path TracePath(const std::vector<float>& trace, int windowBlocks, const Scale& scale) {
   juce::Path path;
-  for (std::size_t i = 0; i < trace.size(); ++i) {
+  const auto first = static_cast<std::size_t>(windowBlocks - 1);
+  for (std::size_t i = first; i < trace.size(); ++i) {
     const juce::Point<float> p{scale.X(static_cast<double>(i + 1) * kBlockSeconds), scale.Y(trace[i])};
-    if (i == 0)
+    if (i == first)
       path.startNewSubPath(p);
     else
       path.lineTo(p);
@@ -95,7 +99,12 @@ void DrawAxes(juce::Graphics& g, const Scale& scale) {
     const float x = scale.X(t);
     g.setColour(kGridLine);
     g.fillRect(x - 0.5f, kPlotBox.getY(), 1.0f, kPlotBox.getHeight());
-    DrawText(g, labels, Utf8(MinutesSeconds(t)), {x - 24.0f, kPlotBox.getBottom() + 3.0f, 48.0f, 12.0f});
+    // The first label starts at the left edge, clear of the unit.
+    if (t == 0.0)
+      DrawText(g, labels.WithJustification(tonal_panel::kNear), Utf8(MinutesSeconds(t)),
+               {x, kPlotBox.getBottom() + 3.0f, 48.0f, 12.0f});
+    else
+      DrawText(g, labels, Utf8(MinutesSeconds(t)), {x - 24.0f, kPlotBox.getBottom() + 3.0f, 48.0f, 12.0f});
   }
 }
 
@@ -175,9 +184,9 @@ void WriteLoudnessPlot(const FileAnalysis& analysis, double loudnessTarget, cons
       const juce::Graphics::ScopedSaveState saved(g);
       g.reduceClipRegion(kPlotBox.toNearestInt());
       g.setColour(palette.textDim);
-      g.strokePath(TracePath(analysis.momentaryTrace, scale), juce::PathStrokeType(0.8f));
+      g.strokePath(TracePath(analysis.momentaryTrace, dsp::LoudnessMeter::kGatingBlocks, scale), juce::PathStrokeType(0.8f));
       g.setColour(palette.accent);
-      g.strokePath(TracePath(analysis.shortTermTrace, scale),
+      g.strokePath(TracePath(analysis.shortTermTrace, dsp::LoudnessMeter::kRingBlocks, scale),
                    juce::PathStrokeType(1.6f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
       if (analysis.integratedLufs > dsp::kNothingMeasured) DashedLevel(g, scale, analysis.integratedLufs, palette.text);
       DashedLevel(g, scale, loudnessTarget, palette.amber);
