@@ -15,6 +15,8 @@ double MeanSquareToLufs(double meanSquare) {
 void LoudnessHistogram::Clear() {
   energy_.fill(0.0);
   count_.fill(0);
+  totalEnergy_ = 0.0;
+  totalCount_ = 0;
 }
 
 bool LoudnessHistogram::Add(double meanSquare) {
@@ -24,6 +26,8 @@ bool LoudnessHistogram::Add(double meanSquare) {
   const int bin = std::min(static_cast<int>((loudness - kAbsoluteGate) / kBinWidth), kBins - 1);
   energy_[bin] += meanSquare;
   count_[bin] += 1;
+  totalEnergy_ += meanSquare;
+  totalCount_ += 1;
   return true;
 }
 
@@ -32,23 +36,17 @@ void LoudnessHistogram::Merge(const LoudnessHistogram& other) {
     energy_[k] += other.energy_[k];
     count_[k] += other.count_[k];
   }
+  totalEnergy_ += other.totalEnergy_;
+  totalCount_ += other.totalCount_;
 }
 
-bool LoudnessHistogram::Empty() const {
-  return std::all_of(count_.begin(), count_.end(), [](std::uint32_t n) { return n == 0; });
-}
+bool LoudnessHistogram::Empty() const { return totalCount_ == 0; }
 
 double LoudnessHistogram::RelativeGate(double relativeGateLu) const {
-  double energy = 0.0;
-  std::uint64_t count = 0;
-  for (int k = 0; k < kBins; ++k) {
-    energy += energy_[k];
-    count += count_[k];
-  }
-  if (!(energy > 0.0) || count == 0) return 0.0;
+  if (!(totalEnergy_ > 0.0) || totalCount_ == 0) return 0.0;
   // Compared in the linear domain: a bin passes when its mean square is at
   // least the mean of all values lowered by the gate.
-  return energy / static_cast<double>(count) * std::pow(10.0, relativeGateLu / 10.0);
+  return totalEnergy_ / static_cast<double>(totalCount_) * std::pow(10.0, relativeGateLu / 10.0);
 }
 
 double LoudnessHistogram::GatedLoudness(double relativeGateLu) const {
@@ -83,10 +81,9 @@ double LoudnessHistogram::Range(double relativeGateLu, double low, double high) 
   for (int k = 0; k < kBins; ++k) {
     if (!Passes(k, gate)) continue;
     const std::uint64_t through = below + count_[k];
-    const double binLoudness = MeanSquareToLufs(energy_[k] / count_[k]);
-    if (lowRank >= below && lowRank < through) lowLoudness = binLoudness;
+    if (lowRank >= below && lowRank < through) lowLoudness = MeanSquareToLufs(energy_[k] / count_[k]);
     if (highRank >= below && highRank < through) {
-      highLoudness = binLoudness;
+      highLoudness = MeanSquareToLufs(energy_[k] / count_[k]);
       break;
     }
     below = through;

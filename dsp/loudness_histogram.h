@@ -3,7 +3,7 @@
 // instead of a list: 1600 bins of 0.05 LU from the absolute gate, -70 LUFS,
 // up to +10 LUFS (the last bin also takes everything louder), each with the
 // summed mean squares and the number of values that fell into it. Memory
-// (1600 x 12 = 19,200 bytes) and the time to add a value stay constant however
+// (1600 x 12 + 16 = 19,216 bytes) and the time to add a value stay constant however
 // long a measurement runs; gates and percentiles are taken per bin.
 //
 // Histograms add up, so several files can be measured as one programme.
@@ -48,6 +48,9 @@ class LoudnessHistogram {
 
   std::array<double, kBins> energy_{};
   std::array<std::uint32_t, kBins> count_{};
+  // Sums over all bins, kept as values are added.
+  double totalEnergy_ = 0.0;
+  std::uint64_t totalCount_ = 0;
 };
 
 // Loudness in LUFS of a K-weighted mean square; kNothingMeasured for none.
