@@ -44,11 +44,6 @@ double UsableRate(double sampleRate) {
   return (sampleRate > 0.0 && sampleRate <= 1e7) ? sampleRate : 48000.0;
 }
 
-double ToLufs(double meanSquare) {
-  if (!(meanSquare > 0.0)) return kNothingMeasured;
-  return std::max(10.0 * std::log10(meanSquare) + LoudnessMeter::kOffset, kNothingMeasured);
-}
-
 }  // namespace
 
 LoudnessMeter::Biquad LoudnessMeter::DesignPreFilter(double sampleRate) {
@@ -90,15 +85,18 @@ void LoudnessMeter::Configure(double sampleRate) {
   blockRing_.fill(0.0);
   ringIndex_ = 0;
   shortTerm_ = kNothingMeasured;
+  momentary_ = kNothingMeasured;
   samplesInBlock_ = 0;
   blockSum_ = 0.0;
   Reset();
 }
 
 void LoudnessMeter::Reset() {
-  histogramEnergy_.fill(0.0);
-  histogramCount_.fill(0);
+  gatingHistogram_.Clear();
+  shortTermHistogram_.Clear();
   integrated_ = kNothingMeasured;
+  maxMomentary_ = kNothingMeasured;
+  loudnessRange_ = kNothingMeasured;
   blocksSinceReset_ = 0;
   countedRun_ = 0;
   skipNextBlock_ = samplesInBlock_ > 0;
@@ -187,6 +185,12 @@ void LoudnessMeter::FilterStretch(const Sample* const* channels, int offset, int
   if (!(std::fabs(blockSum_) <= DBL_MAX)) blockSum_ = 0.0;
 }
 
+double LoudnessMeter::RecentMean(int blocks) const {
+  double sum = 0.0;
+  for (int i = 1; i <= blocks; ++i) sum += blockRing_[(ringIndex_ - i + kRingBlocks) % kRingBlocks];
+  return sum / blocks;
+}
+
 void LoudnessMeter::FinishBlock() {
   blockRing_[ringIndex_] = blockSum_ / blockLength_;
   ringIndex_ = (ringIndex_ + 1) % kRingBlocks;
@@ -195,7 +199,10 @@ void LoudnessMeter::FinishBlock() {
 
   double total = 0.0;
   for (double v : blockRing_) total += v;
-  shortTerm_ = ToLufs(total / kRingBlocks);
+  const double shortTermMeanSquare = total / kRingBlocks;
+  shortTerm_ = MeanSquareToLufs(shortTermMeanSquare);
+  const double momentaryMeanSquare = RecentMean(kGatingBlocks);
+  momentary_ = MeanSquareToLufs(momentaryMeanSquare);
 
   if (skipNextBlock_) {
     skipNextBlock_ = false;
@@ -206,44 +213,35 @@ void LoudnessMeter::FinishBlock() {
     return;
   }
   ++blocksSinceReset_;
-  countedRun_ = std::min(countedRun_ + 1, kGatingBlocks);
-  if (countedRun_ < kGatingBlocks) return;
-
-  double z = 0.0;
-  for (int i = 1; i <= kGatingBlocks; ++i) z += blockRing_[(ringIndex_ - i + kRingBlocks) % kRingBlocks];
-  z /= kGatingBlocks;
-  if (!(z > 0.0)) return;
-  const double loudness = 10.0 * std::log10(z) + kOffset;
-  if (loudness < kAbsoluteGate) return;
-  const int bin = std::min(static_cast<int>((loudness - kAbsoluteGate) / kBinWidth), kHistogramBins - 1);
-  histogramEnergy_[bin] += z;
-  histogramCount_[bin] += 1;
-  UpdateIntegrated();
+  countedRun_ = std::min(countedRun_ + 1, kRingBlocks);
+  // A window counts once it holds only blocks that began after the reset
+  // and counted (the transport played all through it).
+  if (countedRun_ >= kGatingBlocks) {
+    maxMomentary_ = std::max(maxMomentary_, momentary_);
+    if (gatingHistogram_.Add(momentaryMeanSquare)) integrated_ = IntegratedOf(gatingHistogram_);
+  }
+  if (countedRun_ >= kRingBlocks && shortTermHistogram_.Add(shortTermMeanSquare))
+    loudnessRange_ = RangeOf(shortTermHistogram_);
 }
 
-void LoudnessMeter::UpdateIntegrated() {
-  double energy = 0.0;
-  std::uint64_t count = 0;
-  for (int k = 0; k < kHistogramBins; ++k) {
-    energy += histogramEnergy_[k];
-    count += histogramCount_[k];
+void LoudnessMeter::AdvanceSilentBlocks(std::int64_t count) {
+  if (count <= 0) return;
+  const std::int64_t oneByOne = std::min<std::int64_t>(count, kRingBlocks);
+  for (std::int64_t i = 0; i < oneByOne; ++i) {
+    blockSum_ = 0.0;
+    FinishBlock();
   }
-  if (!(energy > 0.0) || count == 0) return;
-  // A bin passes the relative gate when its own mean square is at least the
-  // ungated mean square lowered by 10 LU; compared in the linear domain.
-  static_assert(kRelativeGate == -10.0, "kRelativeFactor is 10^(kRelativeGate / 10)");
-  constexpr double kRelativeFactor = 0.1;
-  const double gate = energy / static_cast<double>(count) * kRelativeFactor;
-  double gatedEnergy = 0.0;
-  std::uint64_t gatedCount = 0;
-  for (int k = 0; k < kHistogramBins; ++k) {
-    const std::uint32_t n = histogramCount_[k];
-    if (n > 0 && histogramEnergy_[k] >= gate * n) {
-      gatedEnergy += histogramEnergy_[k];
-      gatedCount += n;
-    }
-  }
-  if (gatedEnergy > 0.0 && gatedCount > 0) integrated_ = ToLufs(gatedEnergy / static_cast<double>(gatedCount));
+  // The ring now holds only zeros: further silent blocks change nothing but
+  // the count (and where the ring starts, which only zeros fill).
+  const std::int64_t rest = count - oneByOne;
+  if (integrating_) blocksSinceReset_ = static_cast<int>(std::min<std::int64_t>(blocksSinceReset_ + rest, INT32_MAX));
+  ringIndex_ = static_cast<int>((ringIndex_ + rest) % kRingBlocks);
+}
+
+double LoudnessMeter::IntegratedOf(const LoudnessHistogram& gating) { return gating.GatedLoudness(kRelativeGate); }
+
+double LoudnessMeter::RangeOf(const LoudnessHistogram& shortTerm) {
+  return shortTerm.Range(kRangeGate, kRangeLowPercentile, kRangeHighPercentile);
 }
 
 }  // namespace ombrix::dsp

@@ -1,9 +1,17 @@
 #pragma once
 // Loudness meter after ITU-R BS.1770-4 / EBU R 128: K-weighting designed from
-// its analogue prototypes at any sample rate, 100 ms blocks, 3 s short-term
-// loudness and gated integrated loudness (absolute gate -70 LUFS, relative
-// gate 10 LU below the ungated level) kept in a 0.05 LU histogram, so memory
-// and time per block stay constant however long the measurement runs.
+// its analogue prototypes at any sample rate, 100 ms blocks, 400 ms momentary
+// and 3 s short-term loudness, gated integrated loudness (absolute gate
+// -70 LUFS, relative gate 10 LU below the ungated level) and the loudness
+// range after EBU Tech 3342 (the short-term values of every 100 ms, relative
+// gate 20 LU, 10th to 95th percentile), both kept in 0.05 LU histograms
+// (LoudnessHistogram), so memory and time per block stay constant however
+// long the measurement runs.
+//
+// Over silence every finished block pushes a zero into the block ring: after
+// 4 blocks the momentary and after 30 the short-term value read -150 and no
+// histogram changes any more, so a run of silent blocks beyond the 30th only
+// advances the block count (see AdvanceSilentBlocks).
 //
 // Real-time safe: all state is held in the object (no allocation after
 // construction), Process takes no lock and never waits.
@@ -16,6 +24,7 @@
 #include <array>
 #include <cstdint>
 
+#include "dsp/loudness_histogram.h"
 #include "dsp/loudness_reading.h"
 
 namespace ombrix::dsp {
@@ -25,11 +34,14 @@ class LoudnessMeter {
   static constexpr int kMaxChannels = 2;
   static constexpr int kRingBlocks = 30;          // 30 x 100 ms = 3 s short-term window
   static constexpr int kGatingBlocks = 4;         // 400 ms gating block
-  static constexpr int kHistogramBins = 1600;     // -70 .. +10 LUFS in 0.05 LU
-  static constexpr double kAbsoluteGate = -70.0;  // LUFS
+  static constexpr int kHistogramBins = LoudnessHistogram::kBins;
+  static constexpr double kAbsoluteGate = LoudnessHistogram::kAbsoluteGate;
   static constexpr double kRelativeGate = -10.0;  // LU below the ungated mean
-  static constexpr double kBinWidth = 0.05;       // LU
-  static constexpr double kOffset = -0.691;       // dB, so that K-weighted 997 Hz reads its RMS
+  static constexpr double kBinWidth = LoudnessHistogram::kBinWidth;
+  static constexpr double kRangeGate = -20.0;  // LU below the mean short-term level
+  static constexpr double kRangeLowPercentile = 0.10;
+  static constexpr double kRangeHighPercentile = 0.95;
+  static constexpr double kOffset = LoudnessHistogram::kOffset;
 
   // One biquad in transposed direct form II, a0 normalised to 1.
   struct Biquad {
@@ -45,8 +57,9 @@ class LoudnessMeter {
   void Configure(double sampleRate);
   void Prepare(double sampleRate) { Configure(sampleRate); }
 
-  // Clears the integrated measurement: histogram, integrated loudness (-150),
-  // blocks since reset. When the current 100 ms block has already collected
+  // Clears the integrated measurement: histograms, integrated loudness, the
+  // maximum momentary loudness and the loudness range (-150), blocks since
+  // reset. When the current 100 ms block has already collected
   // samples it is still finished for the short-term value but kept out of the
   // integrated one. Filters, block ring and short-term value are kept.
   void Reset();
@@ -59,7 +72,14 @@ class LoudnessMeter {
   int Process(const float* const* channels, int numChannels, int numFrames);
 
   double ShortTermLoudness() const { return shortTerm_; }    // LUFS, -150 for nothing
+  double MomentaryLoudness() const { return momentary_; }    // LUFS, last 400 ms
+  double MaxMomentaryLoudness() const { return maxMomentary_; }  // LUFS, since the reset
   double IntegratedLoudness() const { return integrated_; }  // LUFS, -150 for nothing
+  double LoudnessRange() const { return loudnessRange_; }    // LU, -150 for nothing
+  // The histograms behind the integrated loudness (400 ms blocks) and the
+  // loudness range (3 s short-term values), to measure files as one programme.
+  const LoudnessHistogram& GatingHistogram() const { return gatingHistogram_; }
+  const LoudnessHistogram& ShortTermHistogram() const { return shortTermHistogram_; }
   int BlocksSinceReset() const { return blocksSinceReset_; }
 
   // Whether finished blocks count towards the integrated loudness (and its
@@ -78,6 +98,16 @@ class LoudnessMeter {
   static Biquad DesignPreFilter(double sampleRate);
   static Biquad DesignHighPass(double sampleRate);
 
+  // The integrated loudness and loudness range of a programme's histograms.
+  static double IntegratedOf(const LoudnessHistogram& gating);
+  static double RangeOf(const LoudnessHistogram& shortTerm);
+
+  // The next `count` 100 ms block ends on digital silence (the current block,
+  // if begun, ends silent), for a meter whose filters have settled to zero:
+  // the same readings as processing the zeros, with at most 30 block ends
+  // done one by one and nothing filtered.
+  void AdvanceSilentBlocks(std::int64_t count);
+
  private:
   struct State {
     double z1 = 0.0, z2 = 0.0;
@@ -88,7 +118,8 @@ class LoudnessMeter {
   template <int Channels, typename Sample>
   void FilterStretch(const Sample* const* channels, int offset, int length);
   void FinishBlock();
-  void UpdateIntegrated();
+  // The mean of the `blocks` most recent ring entries.
+  double RecentMean(int blocks) const;
 
   Biquad stage1_;
   Biquad stage2_;
@@ -101,13 +132,17 @@ class LoudnessMeter {
   double blockSum_ = 0.0;
   double shortTerm_ = kNothingMeasured;
 
-  std::array<double, kHistogramBins> histogramEnergy_{};
-  std::array<std::uint32_t, kHistogramBins> histogramCount_{};
+  double momentary_ = kNothingMeasured;
+
+  LoudnessHistogram gatingHistogram_;
+  LoudnessHistogram shortTermHistogram_;
   int blocksSinceReset_ = 0;
   int countedRun_ = 0;  // blocks counted in a row, up to the last one
   bool integrating_ = true;
   bool skipNextBlock_ = false;
   double integrated_ = kNothingMeasured;
+  double maxMomentary_ = kNothingMeasured;
+  double loudnessRange_ = kNothingMeasured;
 };
 
 }  // namespace ombrix::dsp

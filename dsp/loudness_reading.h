@@ -15,6 +15,17 @@ struct LoudnessReading {
   double integratedSeconds = 0.0;               // time measured since the last reset
   double truePeakSinceReset = kNothingMeasured; // dBTP
   bool integratedMode = false;                  // panel shows integrated + since-reset peak
+  double momentary = kNothingMeasured;          // LUFS, last 400 ms
+  double maxMomentary = kNothingMeasured;       // LUFS, loudest 400 ms since the last reset
+  double loudnessRange = kNothingMeasured;      // LU, EBU Tech 3342, since the last reset
 };
+
+// The peak-to-loudness ratio in LU: the highest true peak (dBTP) above the
+// integrated loudness (LUFS) of the same stretch; kNothingMeasured when
+// either was not measured.
+inline double PeakToLoudnessRatio(double truePeakDb, double integratedLufs) {
+  if (!(truePeakDb > kNothingMeasured) || !(integratedLufs > kNothingMeasured)) return kNothingMeasured;
+  return truePeakDb - integratedLufs;
+}
 
 }  // namespace ombrix::dsp

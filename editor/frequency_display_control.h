@@ -82,6 +82,10 @@ class SpectrumControl final : public CanvasControl, public TickFollower {
   // other tick.
   void Follow() override;
 
+  // Where a level (dB) lies at the current top level, in canvas
+  // coordinates: for a scale drawn beside the display.
+  float YOfLevel(double db) const;
+
   // juce::Component
   void resized() override;
   void mouseDown(const juce::MouseEvent& e) override;
@@ -111,7 +115,6 @@ class SpectrumControl final : public CanvasControl, public TickFollower {
   const ombrix::dsp::SpectrumView& View() const;
   double Crossover(int marker) const;
   float XOfFrequency(double hz) const;
-  float YOfLevel(double db) const;
   LaidOutText LayOut(const juce::String& text, juce::Rectangle<float> box, juce::Justification justification) const;
   void Hover(int marker);
 

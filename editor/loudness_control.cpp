@@ -17,6 +17,9 @@ constexpr double kMeterLow = -30.0;  // LUFS at the bar's left end
 constexpr double kMeterSpan = 24.0;  // up to -6 at the right end
 constexpr std::array<double, 3> kScaleMarks{-30.0, -18.0, -6.0};
 constexpr double kPeakWarning = -1.0;  // dBTP
+// The lines under the status and under the peak caption end here.
+constexpr float kProgrammeBottom = 124.0f;
+constexpr float kRatioBottom = 272.0f;
 
 juce::String Utf8(const std::string& s) { return juce::String::fromUTF8(s.c_str()); }
 
@@ -42,6 +45,18 @@ juce::String Status(bool silent, double d) {
   char text[64];
   std::snprintf(text, sizeof text, "%.1f LU %s target", std::abs(d), d > 0.0 ? "above" : "below");
   return text;
+}
+
+// "–" for nothing measured.
+std::string Figure(double value) { return value > kSilenceFloorDb ? FormatDb(value, false, false) : "–"; }
+
+juce::String Programme(const ombrix::dsp::LoudnessReading& r) {
+  return Utf8("LRA " + Figure(r.loudnessRange) + " · M max " + Figure(r.maxMomentary));
+}
+
+juce::String Ratio(const ombrix::dsp::LoudnessReading& r) {
+  if (!r.integratedMode) return {};
+  return Utf8("PLR " + Figure(ombrix::dsp::PeakToLoudnessRatio(r.truePeakSinceReset, r.integrated)) + " LU");
 }
 
 }  // namespace
@@ -76,6 +91,8 @@ LoudnessControl::View LoudnessControl::ViewOf(const ombrix::dsp::LoudnessReading
   v.peakHigh = v.peak > kPeakWarning;
   v.peakValue = Utf8(FormatDb(v.peak, true, false));
   v.peakCaption = Utf8(r.integratedMode ? "dBTP · since reset" : v.peakHigh ? "dBTP · above −1" : "dBTP · last 3 s");
+  v.programme = Programme(r);
+  v.ratio = Ratio(r);
   return v;
 }
 
@@ -119,18 +136,18 @@ juce::String LoudnessControl::LoudnessAppearance(const ombrix::dsp::LoudnessRead
 
 juce::String LoudnessControl::PeakAppearance(const View& v) {
   juce::String key;
-  key << v.peakValue << '|' << v.peakCaption << '|' << static_cast<int>(v.peakHigh);
+  key << v.peakValue << '|' << v.peakCaption << '|' << static_cast<int>(v.peakHigh) << '|' << v.ratio;
   return key;
 }
 
 juce::Rectangle<int> LoudnessControl::LoudnessArea() const {
   const juce::Rectangle<float> b = Box().translated(-static_cast<float>(getX()), -static_cast<float>(getY()));
-  return Ltrb(b.getX(), b.getY() - 2.0f, b.getRight(), b.getY() + kReadoutHeight).getSmallestIntegerContainer();
+  return Ltrb(b.getX(), b.getY() - 2.0f, b.getRight(), b.getY() + kProgrammeBottom).getSmallestIntegerContainer();
 }
 
 juce::Rectangle<int> LoudnessControl::PeakArea() const {
   const juce::Rectangle<float> b = Box().translated(-static_cast<float>(getX()), -static_cast<float>(getY()));
-  return Ltrb(b.getX(), b.getY() + 208.0f, b.getRight(), b.getY() + 260.0f).getSmallestIntegerContainer();
+  return Ltrb(b.getX(), b.getY() + 208.0f, b.getRight(), b.getY() + kRatioBottom).getSmallestIntegerContainer();
 }
 
 void LoudnessControl::Follow() {
@@ -161,6 +178,7 @@ void LoudnessControl::Draw(juce::Graphics& g) {
   DrawText(g, label_, "LUFS", Ltrb(L, T + 58, R, T + 72));
   DrawBar(g, r, v);
   DrawText(g, status_.WithColour(v.off ? palette_.amber : palette_.textDim), v.status, Ltrb(L, T + 100, R, T + 114));
+  DrawText(g, programme_, v.programme, Ltrb(L, T + 112, R, T + kProgrammeBottom));
   DrawText(g, label_, "TARGET", Ltrb(L, T + 126, R, T + 140));
   g.setColour(palette_.hairline);
   g.fillRect(Ltrb(L + 2, T + 184, R - 2, T + 185));
@@ -169,6 +187,7 @@ void LoudnessControl::Draw(juce::Graphics& g) {
            Ltrb(L, T + 210, R, T + 240));
   DrawText(g, status_.WithColour(v.peakHigh ? palette_.coral : palette_.textDim), v.peakCaption,
            Ltrb(L, T + 244, R, T + 258));
+  if (v.ratio.isNotEmpty()) DrawText(g, status_, v.ratio, Ltrb(L, T + 258, R, T + kRatioBottom));
 }
 
 void LoudnessControl::DrawCaption(juce::Graphics& g, const juce::String& caption) {

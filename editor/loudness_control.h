@@ -1,7 +1,9 @@
 #pragma once
 // The loudness column: short-term or integrated loudness against the
 // loudness target (a big figure, a bar meter with the tolerance zone, a
-// status line) and below the target chip the true peak. A click on the
+// status line, and a line with the loudness range and the loudest momentary
+// loudness since the reset) and below the target chip the true peak (in the
+// integrated view with the peak-to-loudness ratio under it). A click on the
 // loudness readout switches between the short-term and the integrated view;
 // a double click keeps the view and resets the meters. The rest of the column
 // lets the mouse through (the target chip sits there).
@@ -36,6 +38,8 @@ class LoudnessControl final : public CanvasControl, public TickFollower {
     double peak = 0.0;
     bool peakHigh = false;  // above -1 dBTP
     juce::String caption, value, status, peakValue, peakCaption;
+    juce::String programme;  // "LRA 6.2 · M max −16.0"
+    juce::String ratio;      // "PLR 11.8 LU" in the integrated view, else empty
   };
   static View ViewOf(const ombrix::dsp::LoudnessReading& r);
 
@@ -75,6 +79,7 @@ class LoudnessControl final : public CanvasControl, public TickFollower {
   TextStyle big_ = BigNumberStyle();
   TextStyle peakStyle_ = BigNumberStyle().WithSize(28.0f);
   TextStyle status_ = StatusStyle();
+  TextStyle programme_ = SmallLabelStyle();
   TextStyle scale_ = ScaleStyle();
   std::function<ombrix::dsp::LoudnessReading()> reading_;
   std::function<void()> click_;

@@ -40,6 +40,9 @@ dsp::LoudnessReading Ombrix::LoudnessReadingNow() const {
   r.integratedSeconds = Readout(kIntegratedSeconds);
   r.truePeakSinceReset = Readout(kMaxTruePeak);
   r.integratedMode = LoudnessView();
+  r.momentary = Readout(kMomentary);
+  r.maxMomentary = Readout(kMaxMomentary);
+  r.loudnessRange = Readout(kLoudnessRange);
   return r;
 }
 

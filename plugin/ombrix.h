@@ -42,8 +42,18 @@ namespace ombrix {
 // restores itself; every other change counts as coming from the host or editor.
 enum class ParamSource { Host, UI, PresetRecall, Reset };
 
-// The five loudness readouts the audio thread publishes for the editor.
-enum LoudnessReadout { kShortTerm, kTruePeak, kIntegrated, kIntegratedSeconds, kMaxTruePeak, kNumReadouts };
+// The loudness readouts the audio thread publishes for the editor.
+enum LoudnessReadout {
+  kShortTerm,
+  kTruePeak,
+  kIntegrated,
+  kIntegratedSeconds,
+  kMaxTruePeak,
+  kMomentary,
+  kMaxMomentary,
+  kLoudnessRange,
+  kNumReadouts
+};
 
 class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
  public:

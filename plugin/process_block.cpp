@@ -24,6 +24,9 @@ void Ombrix::ResetReadouts() {
   readouts_[kIntegrated].store(-150.0f);
   readouts_[kIntegratedSeconds].store(0.0f);
   readouts_[kMaxTruePeak].store(-150.0f);
+  readouts_[kMomentary].store(-150.0f);
+  readouts_[kMaxMomentary].store(-150.0f);
+  readouts_[kLoudnessRange].store(-150.0f);
 }
 
 void Ombrix::prepareToPlay(double sampleRate, int) { OnReset(sampleRate); }
@@ -182,6 +185,8 @@ void Ombrix::ConsumeMeterResetRequest() {
   readouts_[kIntegrated].store(-150.0f);
   readouts_[kIntegratedSeconds].store(0.0f);
   readouts_[kMaxTruePeak].store(-150.0f);
+  readouts_[kMaxMomentary].store(-150.0f);
+  readouts_[kLoudnessRange].store(-150.0f);
 }
 
 bool Ombrix::TransportAllowsIntegration() const {
@@ -201,6 +206,9 @@ void Ombrix::RunMeters(const Sample* const* channels, int channelCount, int fram
     readouts_[kShortTerm].store(static_cast<float>(loudness_.ShortTermLoudness()));
     readouts_[kIntegrated].store(static_cast<float>(loudness_.IntegratedLoudness()));
     readouts_[kIntegratedSeconds].store(static_cast<float>(loudness_.IntegratedSeconds()));
+    readouts_[kMomentary].store(static_cast<float>(loudness_.MomentaryLoudness()));
+    readouts_[kMaxMomentary].store(static_cast<float>(loudness_.MaxMomentaryLoudness()));
+    readouts_[kLoudnessRange].store(static_cast<float>(loudness_.LoudnessRange()));
   }
   truePeak_.Process(channels, channelCount, frames);
   readouts_[kTruePeak].store(ToDbReadout(truePeak_.RecentPeak()));

@@ -51,6 +51,9 @@ TEST_F(AnalyzeTest, AStereoSineWithPeaksAtMinus23dBFSReadsMinus23Lufs) {
   EXPECT_NEAR(Figure(run.out, "Integrated").value_or(0), -23.0, 0.1);
   EXPECT_NEAR(Figure(run.out, "Max short-term").value_or(0), -23.0, 0.1);
   EXPECT_NEAR(Figure(run.out, "Max true peak").value_or(0), -23.0, 0.1);
+  EXPECT_NEAR(Figure(run.out, "Max momentary").value_or(0), -23.0, 0.1);
+  EXPECT_NEAR(Figure(run.out, "Loudness range").value_or(99), 0.0, 0.1);
+  EXPECT_NEAR(Figure(run.out, "PLR").value_or(99), 0.0, 0.1);
 }
 
 // The tolerance of 0.15 dB per octave covers the noise's own randomness over
@@ -118,6 +121,9 @@ TEST_F(AnalyzeTest, JsonCarriesTheFiguresOfTheTextAndNullWhereNothingWasMeasured
     } figures[] = {{"Integrated", object->Find("integrated_lufs"), 0.05},
                    {"Max short-term", object->Find("max_short_term_lufs"), 0.05},
                    {"Max true peak", object->Find("max_true_peak_dbtp"), 0.05},
+                   {"Max momentary", object->Find("max_momentary_lufs"), 0.05},
+                   {"Loudness range", object->Find("loudness_range_lu"), 0.05},
+                   {"PLR", object->Find("plr_lu"), 0.05},
                    {"Duration", object->Find("duration_s"), 0.05}};
     for (const auto& f : figures) {
       ASSERT_NE(f.value, nullptr) << f.label;
@@ -149,7 +155,8 @@ TEST_F(AnalyzeTest, JsonCarriesTheFiguresOfTheTextAndNullWhereNothingWasMeasured
   // Digital silence: nothing measured is null, never -150.
   const auto silent = kestrune::updates::ParseJson(lines[2]);
   ASSERT_TRUE(silent);
-  for (const char* key : {"integrated_lufs", "max_short_term_lufs", "max_true_peak_dbtp", "tonal_balance"})
+  for (const char* key : {"integrated_lufs", "max_short_term_lufs", "max_true_peak_dbtp", "max_momentary_lufs",
+                          "loudness_range_lu", "plr_lu", "tonal_balance"})
     EXPECT_EQ(silent->Find(key)->kind, kestrune::updates::JsonValue::kNull) << key;
   EXPECT_EQ(silent->Find("tonal_balance_error")->text, "there was nothing loud enough to learn from");
 }

@@ -67,8 +67,9 @@ TEST_F(FormatsTest, FilesThatCannotBeReadAreNamedWithTheReason) {
     std::vector<std::string> arguments;
     std::string reason;
   } cases[] = {
-      {{"analyze", Path("album")}, Path("album") + ": is a folder"},
-      {{"analyze", Path("album.flac")}, Path("album.flac") + ": is a folder"},
+      // A folder stands for the audio files in it; these two are empty.
+      {{"analyze", Path("album")}, Path("album") + ": no audio files in it (-r looks into sub-folders)"},
+      {{"analyze", Path("album.flac")}, Path("album.flac") + ": no audio files in it (-r looks into sub-folders)"},
       {{"analyze", Path("damaged.ogg")}, Path("damaged.ogg") + ": damaged Ogg Vorbis or Opus file"},
       {{"analyze", Path("song.m4a")},
        Path("song.m4a") + ": unsupported file type .m4a (WAV, AIFF, MP3, FLAC, Ogg or Opus)"},

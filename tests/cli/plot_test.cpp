@@ -1,6 +1,7 @@
-// "ombrix analyze --plot": one picture per file, drawn by the plug-in's own
-// spectrum display, checked at chosen pixels (the band, the spectrum line,
-// a deviation fill, the caption), and the pictures' paths in the JSON.
+// "ombrix analyze --plot": two pictures per file, the spectrum drawn by the
+// plug-in's own spectrum display and the loudness over time, checked at
+// chosen pixels (the band, the spectrum line, a deviation fill, the level
+// scale, the loudness lines, the caption), and the pictures' paths in the JSON.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,8 +36,9 @@ Picture ReadPicture(const std::string& path) { return {ReadPng(path).value_or(Pn
 
 // The plot's rectangle in logical pixels and its mapping, as the picture
 // lays it out: 40 Hz..16 kHz on a log axis from 20 Hz to 20 kHz, and a 48 dB
-// window whose top is 24 dB above a target band centred in it.
-constexpr double kLeft = 12, kTop = 12, kRight = 628, kBottom = 268;
+// window whose top is 24 dB above a target band centred in it; the level
+// scale on the left.
+constexpr double kLeft = 44, kTop = 12, kRight = 628, kBottom = 268;
 double XOf(double hz) { return kLeft + std::log(hz / 20.0) / std::log(1000.0) * (kRight - kLeft); }
 double YOf(double db, double top) { return kTop + (top - db) / 48.0 * (kBottom - kTop); }
 
@@ -76,8 +78,10 @@ TEST_F(PlotTest, EachFileGetsAPictureOfItsSpectrumAgainstTheTarget) {
   ASSERT_TRUE(pinkJson && brightJson && silentJson) << run.out;
   EXPECT_EQ(pinkJson->Find("plot")->text, plots + "/pink.wav.png");
   EXPECT_EQ(brightJson->Find("plot")->text, plots + "/bright.ogg.png");
+  EXPECT_EQ(pinkJson->Find("loudness_plot")->text, plots + "/pink.wav.loudness.png");
   // Nothing loud enough: no curve, no picture.
   EXPECT_EQ(silentJson->Find("plot")->kind, kestrune::updates::JsonValue::kNull);
+  EXPECT_EQ(silentJson->Find("loudness_plot")->kind, kestrune::updates::JsonValue::kNull);
   EXPECT_NE(run.err.find(Path("silence.wav") + ": no picture: there was nothing loud enough to learn from"),
             std::string::npos)
       << run.err;
@@ -96,6 +100,17 @@ TEST_F(PlotTest, EachFileGetsAPictureOfItsSpectrumAgainstTheTarget) {
   EXPECT_TRUE(line);
   // Outside the band only the plot's ink.
   EXPECT_TRUE(Near(pink.At(x700, YOf(12.0, 24.0) + 3), Rgba{15, 15, 15, 255}, 3));
+  // Level labels left of the plot, beside the 0 and -12 dB lines, and none
+  // between them.
+  const auto labelPixels = [&pink](double y) {
+    int n = 0;
+    for (double x = 2; x < kLeft - 2; x += 0.5)
+      for (double dy = -4; dy <= 4; dy += 0.5) n += pink.At(x, y + dy).r > 60;
+    return n;
+  };
+  EXPECT_GT(labelPixels(YOf(0.0, 24.0)), 10);
+  EXPECT_GT(labelPixels(YOf(-12.0, 24.0)), 10);
+  EXPECT_EQ(labelPixels(YOf(-3.0, 24.0)), 0);
 
   // +3 dB per octave: far above the band at the top, filled in the
   // complement colour (a pink-red opposite the green).
@@ -113,6 +128,54 @@ TEST_F(PlotTest, EachFileGetsAPictureOfItsSpectrumAgainstTheTarget) {
   for (double x = 14; x < 400; x += 0.5)
     for (double y = 276; y < 292; y += 0.5) captionPixels += Whitish(pink.At(x, y));
   EXPECT_GT(captionPixels, 100);
+}
+
+// 10 s at -20 LUFS, then 10 s at -30: the short-term line (the accent) lies
+// at each level once its 3 s window holds only that level, the integrated
+// line between, the target's at -14. Levels from -6 down to -42 LUFS over
+// the plot's height, 20 s over its width.
+TEST_F(PlotTest, TheLoudnessPictureShowsShortTermIntegratedAndTargetLevels) {
+  const auto tone = [](double dbfs) { return Sine(1000.0, kRate, 10 * kRate, std::pow(10.0, dbfs / 20.0)); };
+  std::vector<float> steps = tone(-20);
+  const std::vector<float> quiet = tone(-30);
+  steps.insert(steps.end(), quiet.begin(), quiet.end());
+  ASSERT_TRUE(WriteAudioFile(Path("steps.wav"), AudioFileFormat::kWavFloat, kRate, 2, Interleave({steps, steps})));
+  const std::string plots = Path("loudness-plots");
+  const ProgramRun run = RunOmbrix({"analyze", "--quiet", "--plot", plots, Path("steps.wav")});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_NE(run.out.find("  Loudness plot   " + plots + "/steps.wav.loudness.png\n"), std::string::npos) << run.out;
+
+  const Picture picture = ReadPicture(plots + "/steps.wav.loudness.png");
+  ASSERT_EQ(picture.width(), 1280);
+  ASSERT_EQ(picture.image.height, 600);
+  constexpr double left = 56, right = 628, top = 12, bottom = 248;
+  const auto x = [](double seconds) { return left + seconds / 20.0 * (right - left); };
+  const auto y = [](double lufs) { return top + (-6.0 - lufs) / 36.0 * (bottom - top); };
+  const auto accentNear = [&picture](double px, double py) {
+    bool found = false;
+    for (double dy = -1.5; dy <= 1.5; dy += 0.5) {
+      const Rgba c = picture.At(px, py + dy);
+      found = found || (c.g > 150 && c.r < 120 && c.b < 170);
+    }
+    return found;
+  };
+  EXPECT_TRUE(accentNear(x(6.0), y(-20.0)));
+  EXPECT_TRUE(accentNear(x(16.0), y(-30.0)));
+  EXPECT_FALSE(accentNear(x(6.0), y(-25.0)));
+  const double integrated = 10.0 * std::log10((0.01 + 0.001) / 2.0);
+  const auto rowHas = [&picture, &x](double py, auto colourTest) {
+    int n = 0;
+    for (double s = 1.0; s < 19.0; s += 0.25)
+      for (double dy = -1.0; dy <= 1.0; dy += 0.5) n += colourTest(picture.At(x(s), py + dy));
+    return n;
+  };
+  EXPECT_GT(rowHas(y(integrated), [](Rgba c) { return Whitish(c); }), 20);
+  EXPECT_GT(rowHas(y(-14.0), [](Rgba c) { return c.r > 200 && c.g > 120 && c.g < 190 && c.b < 90; }), 20);
+  // Time labels under the plot (0:00 .. 0:20) and level labels left of it.
+  int labelPixels = 0;
+  for (double px = left; px < right; px += 0.5)
+    for (double py = bottom + 4; py < bottom + 14; py += 0.5) labelPixels += picture.At(px, py).r > 60;
+  EXPECT_GT(labelPixels, 50);
 }
 
 TEST_F(PlotTest, TextReportsNameThePictureAndFilesOfTheSameNameKeepApart) {

@@ -89,6 +89,29 @@ TEST(LoudnessView, TruePeakAboveMinusOneIsCoral) {
   }
 }
 
+TEST(LoudnessView, RangeAndLoudestMomentaryAlwaysAndThePlrInTheIntegratedView) {
+  const struct {
+    bool integratedMode;
+    double range, maxMomentary, integrated, peak;
+    const char* programme;
+    const char* ratio;
+  } cases[] = {
+      {false, 6.24, -16.04, -14.0, -1.5, "LRA 6.2 · M max −16.0", ""},
+      {true, 6.24, -16.04, -14.0, -1.5, "LRA 6.2 · M max −16.0", "PLR 12.5 LU"},
+      {true, 0.0, -9.0, -9.5, 0.4, "LRA 0.0 · M max −9.0", "PLR 9.9 LU"},
+      {true, -150, -150, -150, -150, "LRA – · M max –", "PLR – LU"},
+  };
+  for (const auto& c : cases) {
+    dsp::LoudnessReading r = Reading(-20, c.integrated, c.integratedMode);
+    r.loudnessRange = c.range;
+    r.maxMomentary = c.maxMomentary;
+    r.truePeakSinceReset = c.peak;
+    const auto view = LoudnessControl::ViewOf(r);
+    EXPECT_EQ(view.programme, Utf8(c.programme));
+    EXPECT_EQ(view.ratio, Utf8(c.ratio));
+  }
+}
+
 struct LoudnessPanelTest : testing::Test {
   juce::Image Render(const dsp::LoudnessReading& r, float scale) {
     reading = r;
@@ -123,6 +146,22 @@ TEST_F(LoudnessPanelTest, SilenceHasNoLevelBarAndADimStatus) {
     EXPECT_TRUE(
         ColourNear(BrightestIn(image, {kL, kT + 100, 122, 14}, scale), kBackground.overlaidWith(kPalette.textDim), 12))
         << scale;
+  }
+}
+
+TEST_F(LoudnessPanelTest, RangeLineUnderTheStatusAndPlrUnderThePeakOnlyWhenIntegrated) {
+  const juce::Colour dim = kBackground.overlaidWith(kPalette.textDim);
+  for (float scale : {1.0f, 2.0f}) {
+    dsp::LoudnessReading r = Reading(-20, -20, false);
+    r.loudnessRange = 6.0;
+    r.maxMomentary = -17.0;
+    r.truePeakSinceReset = -3.0;
+    juce::Image image = Render(r, scale);
+    EXPECT_TRUE(ColourNear(BrightestIn(image, {kL, kT + 113, 122, 10}, scale), dim, 12)) << scale;
+    EXPECT_TRUE(ColourNear(BrightestIn(image, {kL, kT + 259, 122, 12}, scale), kBackground, 2)) << scale;
+    r.integratedMode = true;
+    image = Render(r, scale);
+    EXPECT_TRUE(ColourNear(BrightestIn(image, {kL, kT + 259, 122, 12}, scale), dim, 12)) << scale;
   }
 }
 

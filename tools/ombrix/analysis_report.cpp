@@ -76,42 +76,43 @@ std::string CutShortNote(const FileAnalysis& a) {
          FormatFixed(a.headerDurationSeconds, 1) + " s its header says are there; measured as it is";
 }
 
-std::string FormatAnalysisText(const FileAnalysis& a) {
-  std::string out = a.file + "\n";
+namespace {
+
+std::string PlrOf(const FileAnalysis& a) {
+  return Level(dsp::PeakToLoudnessRatio(a.maxTruePeakDbtp, a.integratedLufs), "LU");
+}
+
+// From the loudness lines on: what a file and an album both report.
+void AppendFigures(const FileAnalysis& a, std::string& out) {
   auto line = [&out](const std::string& label, const std::string& value) {
     out += "  " + Padded(label, kLabelWidth - 2) + value + "\n";
   };
-  line("Duration", DurationText(a) + " (" + FormatFixed(a.sampleRate, 0) + " Hz, " + ChannelsText(a.channels) + ")");
   line("Integrated", Level(a.integratedLufs, "LUFS"));
   line("Max short-term", Level(a.maxShortTermLufs, "LUFS"));
   line("Max true peak", Level(a.maxTruePeakDbtp, "dBTP"));
+  line("Max momentary", Level(a.maxMomentaryLufs, "LUFS"));
+  line("Loudness range", Level(a.loudnessRangeLu, "LU"));
+  line("PLR", PlrOf(a));
   out += "  " + BalanceHeading(a) + "\n";
   if (!a.balance) {
     out += "    not measured: " + a.balanceError + "\n";
-    return out;
+    return;
   }
   auto bandLine = [&out](const std::string& label, const std::string& value) {
     out += "    " + Padded(label, kLabelWidth - 4) + value + "\n";
   };
   bandLine("Tilt", TiltText(a));
   for (std::size_t b = 0; b < dsp::kBandCount; ++b) bandLine(kBandNames[b], BandText(a, b));
-  return out;
 }
 
-std::string FormatAnalysisJson(const FileAnalysis& a, bool withPlot, const std::optional<std::string>& plot) {
+void AppendJsonFigures(const FileAnalysis& a, std::string& out) {
   using kestrune::updates::QuoteJson;
-  std::string out = "{\"file\":" + QuoteJson(a.file);
-  if (!a.ok) return out + ",\"ok\":false,\"error\":" + QuoteJson(a.error) + "}";
-  out += ",\"ok\":true";
-  out += ",\"sample_rate\":" + JsonNumber(a.sampleRate, 0);
-  out += ",\"channels\":" + std::to_string(a.channels);
-  out += ",\"duration_s\":" + JsonNumber(a.durationSeconds, 3);
-  out += ",\"from_s\":" + JsonNumber(a.fromSeconds, 3);
-  out += std::string(",\"cut_short\":") + (CutShort(a) ? "true" : "false");
-  out += ",\"header_duration_s\":" + (CutShort(a) ? JsonNumber(a.headerDurationSeconds, 3) : std::string("null"));
   out += ",\"integrated_lufs\":" + JsonLevel(a.integratedLufs);
   out += ",\"max_short_term_lufs\":" + JsonLevel(a.maxShortTermLufs);
   out += ",\"max_true_peak_dbtp\":" + JsonLevel(a.maxTruePeakDbtp);
+  out += ",\"max_momentary_lufs\":" + JsonLevel(a.maxMomentaryLufs);
+  out += ",\"loudness_range_lu\":" + JsonLevel(a.loudnessRangeLu);
+  out += ",\"plr_lu\":" + JsonLevel(dsp::PeakToLoudnessRatio(a.maxTruePeakDbtp, a.integratedLufs));
   out += ",\"target\":" + QuoteJson(a.target.name);
   const dsp::Crossovers& c = a.target.crossovers;
   out += ",\"crossovers_hz\":[" + JsonNumber(c.low, 1) + "," + JsonNumber(c.mid, 1) + "," + JsonNumber(c.high, 1) + "]";
@@ -126,7 +127,49 @@ std::string FormatAnalysisJson(const FileAnalysis& a, bool withPlot, const std::
   } else {
     out += ",\"tonal_balance\":null,\"tonal_balance_error\":" + QuoteJson(a.balanceError);
   }
-  if (withPlot) out += ",\"plot\":" + (plot ? QuoteJson(*plot) : std::string("null"));
+}
+
+}  // namespace
+
+std::string FormatAnalysisText(const FileAnalysis& a) {
+  std::string out = a.file + "\n";
+  out += "  " + Padded("Duration", kLabelWidth - 2) + DurationText(a) + " (" + FormatFixed(a.sampleRate, 0) + " Hz, " +
+         ChannelsText(a.channels) + ")\n";
+  AppendFigures(a, out);
+  return out;
+}
+
+std::string FormatAnalysisJson(const FileAnalysis& a, bool withPlot, const std::optional<std::string>& plot,
+                               const std::optional<std::string>& loudnessPlot) {
+  using kestrune::updates::QuoteJson;
+  std::string out = "{\"file\":" + QuoteJson(a.file);
+  if (!a.ok) return out + ",\"ok\":false,\"error\":" + QuoteJson(a.error) + "}";
+  out += ",\"ok\":true";
+  out += ",\"sample_rate\":" + JsonNumber(a.sampleRate, 0);
+  out += ",\"channels\":" + std::to_string(a.channels);
+  out += ",\"duration_s\":" + JsonNumber(a.durationSeconds, 3);
+  out += ",\"from_s\":" + JsonNumber(a.fromSeconds, 3);
+  out += std::string(",\"cut_short\":") + (CutShort(a) ? "true" : "false");
+  out += ",\"header_duration_s\":" + (CutShort(a) ? JsonNumber(a.headerDurationSeconds, 3) : std::string("null"));
+  AppendJsonFigures(a, out);
+  if (withPlot) {
+    out += ",\"plot\":" + (plot ? QuoteJson(*plot) : std::string("null"));
+    out += ",\"loudness_plot\":" + (loudnessPlot ? QuoteJson(*loudnessPlot) : std::string("null"));
+  }
+  return out + "}";
+}
+
+std::string FormatAlbumText(const FileAnalysis& album, int files) {
+  std::string out = "Album: " + std::to_string(files) + (files == 1 ? " file" : " files") + " as one programme\n";
+  out += "  " + Padded("Duration", kLabelWidth - 2) + FormatFixed(album.durationSeconds, 1) + " s\n";
+  AppendFigures(album, out);
+  return out;
+}
+
+std::string FormatAlbumJson(const FileAnalysis& album, int files) {
+  std::string out = "{\"album\":true,\"files\":" + std::to_string(files);
+  out += ",\"duration_s\":" + JsonNumber(album.durationSeconds, 3);
+  AppendJsonFigures(album, out);
   return out + "}";
 }
 

@@ -19,9 +19,17 @@ std::string CutShortNote(const FileAnalysis& analysis);
 std::string FormatAnalysisText(const FileAnalysis& analysis);
 
 // One line without a line end; failed analyses give {"file":..,"ok":false,"error":..}.
-// With withPlot, the object ends with "plot": the picture's path, or null.
+// With withPlot, the object ends with "plot" and "loudness_plot": the two
+// pictures' paths, or null.
 std::string FormatAnalysisJson(const FileAnalysis& analysis, bool withPlot = false,
-                               const std::optional<std::string>& plot = std::nullopt);
+                               const std::optional<std::string>& plot = std::nullopt,
+                               const std::optional<std::string>& loudnessPlot = std::nullopt);
+
+// The summary of several files as one programme (AlbumAnalysis): a block of
+// text headed "Album: N files as one programme", or one JSON object with
+// "album": true and "files": N.
+std::string FormatAlbumText(const FileAnalysis& album, int files);
+std::string FormatAlbumJson(const FileAnalysis& album, int files);
 
 // Two successful analyses in two columns under the given headings.
 std::string FormatComparisonText(const FileAnalysis& left, const FileAnalysis& right, std::string_view leftHeading,

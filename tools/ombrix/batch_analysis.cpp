@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -13,14 +15,23 @@ namespace ombrix::cli {
 
 void AnalyseFiles(const std::vector<std::string>& files, const AnalysisRequest& request, Progress& progress,
                   const std::function<void(const FileAnalysis&)>& report) {
-  for (const std::string& file : files) progress.AddToTotal(AudioFileFrameCount(PathFromUtf8(file)));
+  std::vector<std::uint64_t> frames(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    frames[i] = AudioFileFrameCount(PathFromUtf8(files[i]));
+    progress.AddToTotal(frames[i]);
+  }
+  // The longest files first, so that no core is left with a long one at the end.
+  std::vector<std::size_t> order(files.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&frames](std::size_t a, std::size_t b) { return frames[a] > frames[b]; });
 
   std::vector<std::optional<FileAnalysis>> results(files.size());
   std::mutex mutex;
   std::condition_variable resultArrived;
   std::atomic<std::size_t> next{0};
   auto work = [&] {
-    for (std::size_t i = next.fetch_add(1); i < files.size(); i = next.fetch_add(1)) {
+    for (std::size_t n = next.fetch_add(1); n < files.size(); n = next.fetch_add(1)) {
+      const std::size_t i = order[n];
       FileAnalysis analysis = AnalyseAudioFile(files[i], request, &progress.DoneCounter());
       {
         std::lock_guard<std::mutex> lock(mutex);

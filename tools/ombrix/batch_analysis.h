@@ -1,5 +1,6 @@
 #pragma once
-// Analysing several files at once, up to one file per processor core.
+// Analysing several files at once, up to one file per processor core, the
+// longest first (by the length their headers state).
 #include <functional>
 #include <string>
 #include <vector>

@@ -26,7 +26,8 @@ namespace {
 
 constexpr std::size_t kChunkFrames = dsp::kReferenceChunkFrames;
 
-// The meters see the first two channels, as the plug-in on a stereo track would.
+// The meters see the first two channels, as the plug-in on a stereo track
+// would, and note the loudness at the end of every 100 ms block.
 class Meters {
  public:
   explicit Meters(double sampleRate) {
@@ -34,15 +35,27 @@ class Meters {
     truePeak_.Configure(sampleRate);
   }
 
-  void Feed(const float* interleaved, std::size_t channels, std::size_t frames) {
+  void Feed(const float* interleaved, std::size_t channels, std::size_t frames, FileAnalysis& result) {
     const int measured = static_cast<int>(std::min<std::size_t>(channels, 2));
     for (std::size_t n = 0; n < frames; ++n) {
       left_[n] = interleaved[n * channels];
       right_[n] = channels > 1 ? interleaved[n * channels + 1] : 0.0f;
     }
+    // In pieces that end where a block ends, so every block is noted.
+    for (std::size_t done = 0; done < frames;) {
+      const auto piece = std::min(frames - done, static_cast<std::size_t>(loudness_.BlockLength() - framesInBlock_));
+      const float* planes[2] = {left_.data() + done, right_.data() + done};
+      if (loudness_.Process(planes, measured, static_cast<int>(piece)) > 0) {
+        maxShortTerm_ = std::max(maxShortTerm_, loudness_.ShortTermLoudness());
+        result.momentaryTrace.push_back(static_cast<float>(loudness_.MomentaryLoudness()));
+        result.shortTermTrace.push_back(static_cast<float>(loudness_.ShortTermLoudness()));
+        framesInBlock_ = 0;
+      } else {
+        framesInBlock_ += static_cast<int>(piece);
+      }
+      done += piece;
+    }
     const float* planes[2] = {left_.data(), right_.data()};
-    if (loudness_.Process(planes, measured, static_cast<int>(frames)) > 0)
-      maxShortTerm_ = std::max(maxShortTerm_, loudness_.ShortTermLoudness());
     truePeak_.Process(planes, measured, static_cast<int>(frames));
     measured_ = measured;
   }
@@ -57,9 +70,15 @@ class Meters {
     truePeak_.Process(planes, measured_, 2 * dsp::TruePeakMeter::kTapsPerPhase);
   }
 
-  double Integrated() const { return loudness_.IntegratedLoudness(); }
-  double MaxShortTerm() const { return maxShortTerm_; }
-  double TruePeak() const { return truePeak_.SinceResetPeakDb(); }
+  void Report(FileAnalysis& result) const {
+    result.integratedLufs = loudness_.IntegratedLoudness();
+    result.maxShortTermLufs = maxShortTerm_;
+    result.maxTruePeakDbtp = truePeak_.SinceResetPeakDb();
+    result.maxMomentaryLufs = loudness_.MaxMomentaryLoudness();
+    result.loudnessRangeLu = loudness_.LoudnessRange();
+    result.gatingHistogram = loudness_.GatingHistogram();
+    result.shortTermHistogram = loudness_.ShortTermHistogram();
+  }
 
  private:
   dsp::LoudnessMeter loudness_;
@@ -67,6 +86,7 @@ class Meters {
   std::array<float, kChunkFrames> left_{};
   std::array<float, kChunkFrames> right_{};
   double maxShortTerm_ = dsp::kNothingMeasured;
+  int framesInBlock_ = 0;
   int measured_ = 0;
 };
 
@@ -95,7 +115,7 @@ void Analyse(const std::filesystem::path& path, const AnalysisRequest& request, 
     const std::size_t offset = chunkStart < skipFrames ? static_cast<std::size_t>(skipFrames - chunkStart) : 0;
     const float* first = interleaved.data() + offset * channels;
     const std::size_t count = got - offset;
-    meters->Feed(first, channels, count);
+    meters->Feed(first, channels, count, result);
     // The long-term curve, like a learned reference, covers at most its first 15 minutes.
     if (analyser->FramesFed() < curveLimit) {
       const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(count, curveLimit - analyser->FramesFed()));
@@ -116,14 +136,13 @@ void Analyse(const std::filesystem::path& path, const AnalysisRequest& request, 
                    FormatFixed(result.durationSeconds, 1) + " s)";
     return;
   }
-  result.integratedLufs = meters->Integrated();
-  result.maxShortTermLufs = meters->MaxShortTerm();
-  result.maxTruePeakDbtp = meters->TruePeak();
+  meters->Report(result);
 
   dsp::LearnedCurve curve;
   std::string learnError;
   if (analyser->Finish(curve, learnError)) {
     result.longTermLevels = curve.levels;
+    result.loudSeconds = curve.loudSeconds;
     const dsp::DeviationFit fit =
         BalanceAgainstTarget(curve.levels, result.sampleRate, request.target.levels, request.target.crossovers);
     if (fit.valid) {

@@ -1,18 +1,21 @@
 #pragma once
 // What "ombrix analyze" measures in one audio file: duration, integrated
-// loudness, the loudest short-term loudness and the true peak (with the
-// plug-in's own meters), and the tonal balance of the file's long-term curve,
-// learned the way a reference file is learned, against a target.
+// loudness, loudness range, the loudest momentary and short-term loudness,
+// the true peak and the loudness over time (with the plug-in's own meters),
+// and the tonal balance of the file's long-term curve, learned the way a
+// reference file is learned, against a target.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/frequency_grid.h"
 #include "dsp/audio_file_reader.h"
 #include "dsp/correction_engine.h"
+#include "dsp/loudness_histogram.h"
 #include "dsp/loudness_reading.h"
 
 namespace ombrix::cli {
@@ -46,9 +49,20 @@ struct FileAnalysis {
   double integratedLufs = dsp::kNothingMeasured;
   double maxShortTermLufs = dsp::kNothingMeasured;
   double maxTruePeakDbtp = dsp::kNothingMeasured;
+  double maxMomentaryLufs = dsp::kNothingMeasured;
+  double loudnessRangeLu = dsp::kNothingMeasured;  // EBU Tech 3342
+
+  // Momentary and short-term loudness (LUFS, -150 for silence) at the end of
+  // every 100 ms block from the start of the measured stretch.
+  std::vector<float> momentaryTrace;
+  std::vector<float> shortTermTrace;
+  // The meter's histograms, to measure several files as one programme.
+  dsp::LoudnessHistogram gatingHistogram;
+  dsp::LoudnessHistogram shortTermHistogram;
 
   BalanceTarget target;
   std::optional<dsp::GridCurve> longTermLevels;  // the learned curve (dB) the balance was fitted to
+  double loudSeconds = 0.0;                      // of the material behind that curve
   std::optional<dsp::DeviationFit> balance;
   std::string balanceError;  // why there is no balance (too little loud material, say)
 };

@@ -12,6 +12,7 @@
 #include "editor/text_entry.h"
 #include "editor/text_style.h"
 #include "library/file_helpers.h"
+#include "library/format_db.h"
 #include "library/host_track_link.h"
 #include "library/locale_free_numbers.h"
 #include "tools/ombrix/command_error.h"
@@ -24,7 +25,10 @@ namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 300;
 constexpr float kScale = 2.0f;
-const juce::Rectangle<int> kPlotBox = juce::Rectangle<int>::leftTopRightBottom(12, 12, 628, 268);
+// The level scale takes the room on the left.
+const juce::Rectangle<int> kPlotBox = juce::Rectangle<int>::leftTopRightBottom(44, 12, 628, 268);
+constexpr double kLevelStep = 6.0;  // dB between labelled levels, as the display's grid lines
+constexpr double kWindowDb = 48.0;  // the display's height in dB
 const juce::Rectangle<float> kCaptionBox = juce::Rectangle<float>::leftTopRightBottom(14, 272, 626, 296);
 // The editor's default display resolution (1 octave).
 constexpr int kResolution = 2;
@@ -51,6 +55,22 @@ dsp::SpectrumView ViewOf(const FileAnalysis& analysis) {
   view.inputFast.fill(-300.0);
   view.inputValid = true;
   return view;
+}
+
+// Labels at the display's level lines ("+6 dB", "0 dB", "−6 dB"), relative
+// to the target's level, to the left of the plot.
+void DrawLevelScale(juce::Graphics& g, const tonal_panel::SpectrumControl& plot) {
+  const tonal_panel::TextStyle style = tonal_panel::text_styles::Small()
+                                           .WithColour(tonal_panel::text_styles::kColours.textDim)
+                                           .WithJustification(tonal_panel::kFar);
+  const double top = plot.TopLevel();
+  for (double v = std::floor(top / kLevelStep) * kLevelStep; v > top - kWindowDb; v -= kLevelStep) {
+    const float y = plot.YOfLevel(v);
+    if (y < kPlotBox.getY() + 4.0f) continue;
+    const std::string text = kestrune::controls::FormatDb(v, true, true) + " dB";
+    tonal_panel::DrawText(g, style, juce::String::fromUTF8(text.c_str()),
+                          {static_cast<float>(kPlotBox.getX()) - 44.0f, y - 6.0f, 40.0f, 12.0f});
+  }
 }
 
 // The crossovers the balance was fitted with stand in for the parameters;
@@ -112,6 +132,7 @@ void WriteSpectrumPlot(const FileAnalysis& analysis, const std::filesystem::path
       g.setOrigin(plot.getPosition());
       plot.paintEntireComponent(g, true);
     }
+    DrawLevelScale(g, plot);
     tonal_panel::DrawText(g, tonal_panel::text_styles::Label().WithColour(palette.text).WithSize(11.0f),
                           juce::String::fromUTF8(PlotCaption(analysis).c_str()), kCaptionBox);
   }

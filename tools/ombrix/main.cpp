@@ -1,6 +1,7 @@
 // ombrix: the plug-in's analysis, learning and rendering on the command line.
 #include <juce_events/juce_events.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -20,33 +21,33 @@ namespace {
 
 using namespace ombrix::cli;
 
-constexpr const char* kUsage =
-    "Usage: ombrix COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Commands:\n"
-    "  analyze   %s\n"
-    "  learn     %s\n"
-    "  render    %s\n"
-    "  demo      %s\n"
-    "  screenshot %s\n"
-    "\n"
-    "\"ombrix COMMAND --help\" describes a command. Exit status: 0 on success,\n"
-    "1 on a failure (the reason is on stderr), 2 on a usage error.\n";
-
-void PrintUsage(std::FILE* out) {
-  std::fprintf(out, kUsage, kAnalyzeSummary, kLearnSummary, kRenderSummary, kDemoSummary, kScreenshotSummary);
-}
-
 struct Command {
   std::string_view name;
   int (*run)(const std::vector<std::string>&);
   bool hostsPlugin;
+  const char* const* summary;
 };
 
 constexpr Command kCommands[] = {
-    {"analyze", RunAnalyze, false}, {"learn", RunLearn, false},          {"render", RunRender, true},
-    {"demo", RunDemo, true},        {"screenshot", RunScreenshot, true},
+    {"analyze", RunAnalyze, false, &kAnalyzeSummary},
+    {"learn", RunLearn, false, &kLearnSummary},
+    {"render", RunRender, true, &kRenderSummary},
+    {"demo", RunDemo, true, &kDemoSummary},
+    {"screenshot", RunScreenshot, true, &kScreenshotSummary},
 };
+
+// The summaries line up in one column after the longest command name.
+void PrintUsage(std::FILE* out) {
+  std::size_t width = 0;
+  for (const Command& command : kCommands) width = std::max(width, command.name.size());
+  std::fputs("Usage: ombrix COMMAND [ARGUMENTS]\n\nCommands:\n", out);
+  for (const Command& command : kCommands)
+    std::fprintf(out, "  %-*s  %s\n", static_cast<int>(width), std::string(command.name).c_str(), *command.summary);
+  std::fputs(
+      "\n\"ombrix COMMAND --help\" describes a command. Exit status: 0 on success,\n"
+      "1 on a failure (the reason is on stderr), 2 on a usage error.\n",
+      out);
+}
 
 int RunCommand(const Command& command, const std::vector<std::string>& arguments) {
   if (!command.hostsPlugin) return command.run(arguments);

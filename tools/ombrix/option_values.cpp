@@ -41,6 +41,15 @@ double CrossoverWithinRange(int index, const std::string& text) {
 
 }  // namespace
 
+double ParseLoudnessTarget(std::string_view text) {
+  const ParamSpec& spec = Param(kLoudnessTarget);
+  const std::optional<double> value = ParseNumber(Trimmed(text));
+  if (!value || !std::isfinite(*value) || *value < spec.minValue || *value > spec.maxValue)
+    throw UsageError("--loudness-target: \"" + std::string(text) + "\" is not a loudness between " +
+                     FormatFixed(spec.minValue, 0) + " and " + FormatFixed(spec.maxValue, 0) + " LUFS");
+  return *value;
+}
+
 dsp::Crossovers ParseCrossovers(std::string_view text) {
   std::array<std::string, 3> parts;
   std::size_t part = 0;

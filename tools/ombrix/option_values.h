@@ -15,6 +15,10 @@ dsp::Crossovers ParseCrossovers(std::string_view text);
 // A number of seconds, 0 or more.
 double ParseSeconds(std::string_view option, std::string_view text);
 
+// A loudness target in LUFS within the range of the plug-in's "Loudness
+// Target" (-36 to -6).
+double ParseLoudnessTarget(std::string_view text);
+
 // "16" or "24" give that PCM depth; the default, 32-bit float, is 0.
 int ParseBits(std::string_view text);
 
