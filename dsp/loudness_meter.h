@@ -82,10 +82,11 @@ class LoudnessMeter {
   const LoudnessHistogram& ShortTermHistogram() const { return shortTermHistogram_; }
   int BlocksSinceReset() const { return blocksSinceReset_; }
 
-  // Whether finished blocks count towards the integrated loudness (and its
-  // time). Off while the host's transport stands still: the short-term value
-  // goes on, the integrated measurement pauses. A gating block is formed
-  // only from four blocks that all counted.
+  // Whether finished blocks count towards what is measured since the reset
+  // (integrated loudness and its time, maximum momentary loudness, loudness
+  // range). Off while the host's transport stands still: short-term and
+  // momentary values go on, the rest pauses. A window counts only when all
+  // its blocks counted.
   void SetIntegrating(bool on) { integrating_ = on; }
   double IntegratedSeconds() const { return blocksSinceReset_ * 0.1; }
 
