@@ -2,9 +2,9 @@
 """Ombrix on a mono track of Ardour 7, the way Ardour's editor makes one when a
 mono file is imported: one input channel and strict I/O, so Ardour asks the
 VST3 for a mono layout. The track, bounced with its processing, must come out
-exactly as it went in (correction off) and never silent.
+exactly as it went in (correction off) and never silent; the same for the LV2.
 
-  ardour_mono_track.py BUNDLE.vst3
+  ardour_mono_track.py BUNDLE.vst3 BUNDLE.lv2 LV2_URI
 
 Ardour runs headless (ardour7-lua, the "None (Dummy)" backend) with its
 configuration, caches and plug-in folder in a temporary folder. Exits 0 when
@@ -46,11 +46,12 @@ print(ok and "@@OK" or ("@@FAIL " .. tostring(err)))
 """
 
 RENDER_LUA = r"""
-local dir, frames = arg[1], tonumber(arg[2])
+local dir, frames, format, id = arg[1], tonumber(arg[2]), arg[3], arg[4]
 local function main()
   if not load_session(dir, "mono") then error("the session did not load", 0) end
   local track = Session:route_by_name("Mono"):to_track()
-  local proc = ARDOUR.LuaAPI.new_plugin(Session, "Ombrix", ARDOUR.PluginType.VST3, "")
+  local ptype = format == "LV2" and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.VST3
+  local proc = ARDOUR.LuaAPI.new_plugin(Session, id, ptype, "")
   if proc:isnil() then error("Ardour could not create Ombrix", 0) end
   if track:add_processor_by_index(proc, 0, nil, true) ~= 0 then error("Ombrix did not fit the track", 0) end
   ARDOUR.LuaAPI.wait_for_process_callback(4, 2000)
@@ -85,14 +86,15 @@ def main():
     if shutil.which("ardour7-lua") is None:
         print("Ardour 7 is not installed: skipped")
         return 77
-    bundle = os.path.abspath(sys.argv[1])
+    bundle, lv2_bundle, lv2_uri = (os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3])
     with tempfile.TemporaryDirectory() as temp:
         env = dict(os.environ, HOME=temp, XDG_CONFIG_HOME=f"{temp}/config", XDG_CACHE_HOME=f"{temp}/cache",
-                   XDG_DATA_HOME=f"{temp}/data", VST3_PATH=f"{temp}/vst3")
+                   XDG_DATA_HOME=f"{temp}/data", VST3_PATH=f"{temp}/vst3", LV2_PATH=f"{temp}/lv2")
         env.pop("DISPLAY", None)
         os.makedirs(f"{temp}/vst3")
         copy = f"{temp}/vst3/{os.path.basename(bundle)}"
         shutil.copytree(bundle, copy, symlinks=False)
+        shutil.copytree(lv2_bundle, f"{temp}/lv2/{os.path.basename(lv2_bundle)}", symlinks=False)
         # Ardour trusts its scan of a module only while the module is older than the scan.
         subprocess.run(["find", f"{temp}/vst3", "-exec", "touch", "-h", "-d", "2000-01-01", "{}", "+"], check=True)
         scan = subprocess.run(["/usr/lib/ardour7/ardour-vst3-scanner", "-f", copy], capture_output=True, text=True,
@@ -112,16 +114,17 @@ def main():
         os.replace(f"{source}.new", source)
         shutil.rmtree(f"{session}/peaks", ignore_errors=True)
 
-        outputs = tagged(run_lua(env, f"{temp}/render.lua", session, frames), "@@OUT")
         wanted = samples(source)
         if not any(wanted):
             sys.exit("the test signal is silent")
-        got = samples(outputs[0])
-        if not any(got):
-            sys.exit("the mono track came out silent")
-        if got != wanted:
-            sys.exit(f"the mono track came out changed ({len(got)} bytes against {len(wanted)})")
-        print(f"mono track, {len(outputs)} output channel(s): bit-exact, {SECONDS} s")
+        for fmt, plugin in (("VST3", "Ombrix"), ("LV2", lv2_uri)):
+            outputs = tagged(run_lua(env, f"{temp}/render.lua", session, frames, fmt, plugin), "@@OUT")
+            got = samples(outputs[0])
+            if not any(got):
+                sys.exit(f"{fmt}: the mono track came out silent")
+            if got != wanted:
+                sys.exit(f"{fmt}: the mono track came out changed ({len(got)} bytes against {len(wanted)})")
+            print(f"{fmt} on a mono track, {len(outputs)} output channel(s): bit-exact, {SECONDS} s")
         return 0
 
 
