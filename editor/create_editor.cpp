@@ -6,6 +6,7 @@ namespace ombrix {
 
 juce::AudioProcessorEditor* Ombrix::createEditor() {
   OnUIOpen();
+  editorExists_.store(true);
   return new tonal_panel::OmbrixEditor(*this, MakeEditorCallables(*this));
 }
 

@@ -6,7 +6,12 @@
 
 namespace ombrix {
 
-EditorHooks* Ombrix::OpenEditorHooks() const { return dynamic_cast<EditorHooks*>(getActiveEditor()); }
+EditorHooks* Ombrix::OpenEditorHooks() const {
+  // Asked many times a tick by every instance: with no editor open, no
+  // framework lock is taken.
+  if (!editorExists_.load()) return nullptr;
+  return dynamic_cast<EditorHooks*>(getActiveEditor());
+}
 
 void Ombrix::RefreshEditor() const {
   if (EditorHooks* hooks = OpenEditorHooks()) hooks->RefreshAll();

@@ -73,6 +73,7 @@ void Ombrix::OnUIOpen() {
 void Ombrix::OnUIClose() {
   CancelLearning();
   SetEditorOpen(false);
+  editorExists_.store(false);
 }
 
 void Ombrix::updateTrackProperties(const TrackProperties& properties) {

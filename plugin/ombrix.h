@@ -269,6 +269,7 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   mutable std::mutex presetNameLock_;
   std::string presetName_;
   std::atomic<bool> presetNamed_{false};  // presetName_ is not empty
+  std::atomic<bool> editorExists_{false};  // from createEditor until the editor closes
   bool presetModified_ = false;
   bool savedModifiedMark_ = false;
   std::atomic<bool> stateRestored_{false};
