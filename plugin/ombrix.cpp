@@ -13,16 +13,6 @@ namespace {
 // thread while it restores are recalls, never host or editor gestures.
 thread_local const Ombrix* tRestoringInstance = nullptr;
 
-// Runs the idle loop every 20 ms for the instance's whole life.
-class IdleTimer final : public juce::Timer {
- public:
-  explicit IdleTimer(Ombrix& owner) : owner_(owner) {}
-  void timerCallback() override { owner_.OnIdle(); }
-
- private:
-  Ombrix& owner_;
-};
-
 }  // namespace
 
 class Ombrix::WorkerLink final : public dsp::CorrectionWorkerHost {
@@ -66,8 +56,7 @@ Ombrix::Ombrix()
   updateCheck_ = std::make_shared<kestrune::updates::UpdateCheck>(
       kestrune::updates::MakeUpdateCheckConfig("ombrix", OMBRIX_VERSION));
   serviceWorker_ = std::make_unique<kestrune::updates::ServiceWorker>(updateCheck_);
-  idleTimer_ = std::make_unique<IdleTimer>(*this);
-  idleTimer_->startTimer(20);
+  idleTicker_->Join(*this);
   workerLink_ = std::make_unique<WorkerLink>(*this);
   worker_ = std::make_unique<dsp::CorrectionWorker>(*workerLink_);
   worker_->Start();
@@ -78,7 +67,7 @@ Ombrix::~Ombrix() {
   serviceWorker_->Stop();
   referenceWorker_.Cancel();
   referenceWorker_.Join();
-  idleTimer_->stopTimer();
+  idleTicker_->Leave(*this);
 }
 
 CorrectionSettings Ombrix::GetCorrectionSettings() const {

@@ -17,6 +17,7 @@
 #include "core/parameter_table.h"
 #include "plugin/editor_hooks.h"
 #include "plugin/editor_size.h"
+#include "plugin/idle_ticker.h"
 #include "plugin/ombrix_parameter.h"
 #include "dsp/analysis_fifo.h"
 #include "dsp/correction_engine.h"
@@ -290,7 +291,7 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   std::unique_ptr<kestrune::updates::ServiceWorker> serviceWorker_;
   ChannelContextInfo channelContext_;  // from the VST3 channel context
   bool channelContextChanged_ = true;  // the title has not been made from it yet
-  std::unique_ptr<juce::Timer> idleTimer_;
+  juce::SharedResourcePointer<IdleTicker> idleTicker_;  // runs OnIdle every 20 ms
 
   // The correction worker reads the plug-in through this link; declared
   // last so the thread stops before anything it reads goes away.

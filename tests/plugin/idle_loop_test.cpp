@@ -1,6 +1,11 @@
 // The idle tick without an editor: freeze capture and preset tracking.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "plugin/idle_ticker.h"
 #include "plugin/ombrix.h"
 #include "plugin/editor_callables.h"
 #include "library/plugin_state.h"
@@ -111,6 +116,30 @@ TEST_F(IdleLoopTest, TrackTitleAndColourFromTheChannelContext) {
   plugin.OnIdle();
   EXPECT_EQ(plugin.TitleText(), "Vox");
   EXPECT_EQ(plugin.LastTrackColourKey(), 0x204080);
+}
+
+// Instances tick together on one timer's tick; an instance that is gone is never
+// ticked again (ASan would see its freed memory), and the others go on.
+TEST(IdleTicker, EveryInstanceTicksOnTheSharedTimerUntilItIsDestroyed) {
+  juce::SharedResourcePointer<IdleTicker> ticker;
+  const std::size_t before = ticker->Instances();
+  auto first = std::make_unique<Ombrix>();
+  auto second = std::make_unique<Ombrix>();
+  EXPECT_EQ(ticker->Instances(), before + 2);
+
+  const auto freezeAndTick = [&ticker](std::vector<Ombrix*> plugins) {
+    for (Ombrix* p : plugins) {
+      p->Parameter(kFreeze).setValueNotifyingHost(0.0f);
+      p->Parameter(kFreeze).setValueNotifyingHost(1.0f);
+      EXPECT_TRUE(p->CapturePending());
+    }
+    ticker->Tick();
+    return std::none_of(plugins.begin(), plugins.end(), [](Ombrix* p) { return p->CapturePending(); });
+  };
+  EXPECT_TRUE(freezeAndTick({first.get(), second.get()}));
+  first.reset();
+  EXPECT_EQ(ticker->Instances(), before + 1);
+  EXPECT_TRUE(freezeAndTick({second.get()}));
 }
 
 }  // namespace
