@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "library/platform_threads.h"
 #include "library/update_check.h"
 
 namespace kestrune::updates {
@@ -37,6 +38,7 @@ bool ServiceWorker::WaitForStop(std::chrono::milliseconds duration) {
 }
 
 void ServiceWorker::Run() {
+  ombrix::platform::NameThisThread("Ombrix updates");
   std::chrono::milliseconds firstWait = timing_.initialWait;
   if (timing_.initialJitter.count() > 0) {
     std::random_device source;
