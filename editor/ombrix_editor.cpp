@@ -132,6 +132,10 @@ void OmbrixEditor::resized() {
   if (std::abs(scale - drawScale_) > 0.001f) SetDrawScale(scale);
   // The small size of opening is not the user's choice.
   if (callables_.rememberEditorSize && !openingScale_) callables_.rememberEditorSize(w, h, q);
+  // The whole window anew: a Windows host that grows the plug-in's window
+  // has only the uncovered strip painted, leaving the old scale's picture
+  // in the rest.
+  repaint();
 }
 
 ombrix::EditorTick OmbrixEditor::TickNow() const {
