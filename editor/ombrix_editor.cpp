@@ -132,10 +132,6 @@ void OmbrixEditor::resized() {
   if (std::abs(scale - drawScale_) > 0.001f) SetDrawScale(scale);
   // The small size of opening is not the user's choice.
   if (callables_.rememberEditorSize && !openingScale_) callables_.rememberEditorSize(w, h, q);
-  // The whole window anew: a Windows host that grows the plug-in's window
-  // has only the uncovered strip painted, leaving the old scale's picture
-  // in the rest.
-  repaint();
 }
 
 ombrix::EditorTick OmbrixEditor::TickNow() const {
@@ -211,6 +207,7 @@ void OmbrixEditor::Tick(const ombrix::EditorTick& tick) {
   // control follow here: each repaints when what it shows has changed.
   for (TickFollower* follower : controls_->followers) follower->Follow();
   if (controls_->updatePill != nullptr) controls_->updatePill->Poll();
+  pendingPaint_.Tick();
 }
 
 void OmbrixEditor::RefreshAll() {
