@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
-from wav_samples import read_wav, write_wav16  # noqa: E402
+from windows_checks import Checks, read_wav, run, windows_path, write_wav16  # noqa: E402
 
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrune Ombrix"
 
@@ -30,23 +30,20 @@ class Prefix:
         self.root = pathlib.Path(wine_run).parent / "wine-prefix"
         self.run("cmd", "/c", "exit", "0")
 
-    def run(self, *arguments, check=True):
-        done = subprocess.run([self.wine_run, *arguments], capture_output=True, text=True, timeout=300,
-                              stdin=subprocess.DEVNULL)
-        if check and done.returncode != 0:
-            raise SystemExit(f"{' '.join(arguments)} failed ({done.returncode}):\n{done.stdout}\n{done.stderr}")
-        return done
+    def run(self, *arguments):
+        return run([self.wine_run, *arguments], timeout=300)
 
-    def unix(self, windows_path):
+    def unix(self, path):
         """The file of the prefix behind a C:\\ path."""
-        assert windows_path[:3].upper() == "C:\\", windows_path
-        return self.root / "drive_c" / windows_path[3:].replace("\\", "/")
+        assert path[:3].upper() == "C:\\", path
+        return self.root / "drive_c" / path[3:].replace("\\", "/")
 
     def variable(self, name):
-        return self.run("cmd", "/c", "echo", f"%{name}%").stdout.strip()
+        return self.run("cmd", "/c", "echo", f"%{name}%").strip()
 
     def registry(self, key):
-        done = self.run("reg", "query", key, check=False)
+        done = subprocess.run([self.wine_run, "reg", "query", key], capture_output=True, text=True, timeout=300,
+                              stdin=subprocess.DEVNULL)
         if done.returncode != 0:
             return None
         values = {}
@@ -57,24 +54,14 @@ class Prefix:
         return values
 
 
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
-
-
 def main():
     wine_run, installer, version, work = sys.argv[1:5]
     work = pathlib.Path(work)
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
     prefix = Prefix(wine_run)
-    failures = []
-    checks = 0
-
-    def expect(condition, what):
-        nonlocal checks
-        checks += 1
-        if not condition:
-            failures.append(what)
+    checks = Checks()
+    expect = checks.expect
 
     program_files = prefix.variable("ProgramFiles")
     common_files = prefix.variable("CommonProgramFiles")
@@ -113,7 +100,7 @@ def main():
     rendered = work / "rendered.wav"
     done = prefix.run(program_files + r"\Kestrune\Ombrix\ombrix.exe", "render", windows_path(source),
                       windows_path(rendered), "--quiet")
-    plugin_line = next((line for line in done.stdout.splitlines() if line.startswith("Plug-in")), "")
+    plugin_line = next((line for line in done.splitlines() if line.startswith("Plug-in")), "")
     expect(plugin_line.split(None, 1)[-1] == common_files + r"\VST3\Ombrix.vst3",
            f"the installed ombrix.exe rendered through {plugin_line!r}")
     expect(rendered.is_file() and read_wav(rendered) == read_wav(source),
@@ -130,10 +117,7 @@ def main():
     expect(preset.is_file() and preset.read_bytes() == preset_text, "the uninstaller removed the user's preset")
     preset.unlink(missing_ok=True)
 
-    for failure in failures:
-        print(failure)
-    print(f"{checks - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return checks.finish()
 
 
 if __name__ == "__main__":

@@ -13,17 +13,12 @@ import json
 import math
 import pathlib
 import shutil
-import subprocess
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
-from wav_samples import read_wav  # noqa: E402
+from windows_checks import Checks, read_wav, run, windows_path  # noqa: E402
 
 LARGEST_DIFFERENCE_DBFS = -80.0
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 class Builds:
@@ -37,13 +32,6 @@ class Builds:
         return run([self.wine_run, self.exe, *arguments])
 
 
-def run(command):
-    done = subprocess.run([str(part) for part in command], capture_output=True, text=True, timeout=600)
-    if done.returncode != 0:
-        raise SystemExit(f"{' '.join(map(str, command))} failed ({done.returncode}):\n{done.stderr}")
-    return done.stdout.replace("\r\n", "\n")
-
-
 def figures(text):
     """The printed report without the lines that name paths."""
     return [line for line in text.splitlines() if not line.startswith(("Plug-in", "Listen to", "Wrote"))]
@@ -55,14 +43,10 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
     builds = Builds(linux, wine_run, exe, windows_path(plugin))
-    failures = []
-    checks = 0
+    checks = Checks()
 
     def same(what, linux_value, windows_value):
-        nonlocal checks
-        checks += 1
-        if linux_value != windows_value:
-            failures.append(f"{what} differs:\n  Linux:   {linux_value}\n  Windows: {windows_value}")
+        checks.same(what, linux_value, windows_value, ("Linux", "Windows"))
 
     # The demo: the same programme through each build's own plug-in.
     linux_demo = builds.linux_run("demo", work / "demo-linux", "--quiet")
@@ -108,10 +92,7 @@ def main():
                                         "--plugin", builds.plugin, *render)
     same("ombrix render", figures(linux_render), figures(windows_render))
 
-    for failure in failures:
-        print(failure)
-    print(f"{checks - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return checks.finish()
 
 
 if __name__ == "__main__":

@@ -9,21 +9,10 @@ colour scheme; both builds write the same bytes for the same settings.
 import os
 import pathlib
 import shutil
-import subprocess
 import sys
 
-
-def run(command, env=None):
-    done = subprocess.run([str(part) for part in command], capture_output=True, timeout=300,
-                          stdin=subprocess.DEVNULL, env=env)
-    if done.returncode != 0:
-        raise SystemExit(f"{' '.join(map(str, command))} failed ({done.returncode}):\n"
-                         f"{done.stderr.decode(errors='replace')}")
-    return done.stdout.decode("utf-8").replace("\r\n", "\n")
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
+sys.path.insert(0, str(pathlib.Path(__file__).parent))
+from windows_checks import Checks, run, windows_path  # noqa: E402
 
 
 def main():
@@ -37,14 +26,8 @@ def main():
              "load": lambda f: run([linux_exchange, "load", linux_vst3, f], linux_env)}
     windows = {"save": lambda f: run([wine_run, windows_exchange, "save", windows_path(windows_vst3), windows_path(f)]),
                "load": lambda f: run([wine_run, windows_exchange, "load", windows_path(windows_vst3), windows_path(f)])}
-    failures = []
-    checks = 0
-
-    def same(what, expected, found):
-        nonlocal checks
-        checks += 1
-        if expected != found:
-            failures.append(f"{what}:\n  expected: {expected}\n  found:    {found}")
+    checks = Checks()
+    same = checks.same
 
     saved = {"Linux": linux["save"](work / "linux.state").strip(),
              "Windows": windows["save"](work / "windows.state").strip()}
@@ -66,10 +49,7 @@ def main():
     same("the Windows state saved again by the Linux build", saved["Windows"],
          restored[("windows", "Linux")].splitlines()[-1])
 
-    for failure in failures:
-        print(failure)
-    print(f"{checks - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return checks.finish()
 
 
 if __name__ == "__main__":
