@@ -2,6 +2,7 @@
 wine names it, a tally of checks that prints the closing line, and the samples
 of a WAV file for comparing renders exactly."""
 import struct
+import zlib
 import subprocess
 
 
@@ -79,3 +80,51 @@ def write_wav16(path, rate, channels, samples):
                          rate * channels * 2, channels * 2, 16, b"data", len(frames))
     with open(path, "wb") as out:
         out.write(header + frames)
+
+
+def read_png(path):
+    """(width, height, rows of RGBA bytes) of an 8-bit RGB or RGBA PNG file
+    without interlacing, as the tool writes them."""
+    data = open(path, "rb").read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError(f"{path} is not a PNG file")
+    position, header, compressed = 8, None, b""
+    while position < len(data):
+        size, tag = struct.unpack_from(">I4s", data, position)
+        body = data[position + 8:position + 8 + size]
+        if tag == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif tag == b"IDAT":
+            compressed += body
+        position += 12 + size
+    if header is None:
+        raise ValueError(f"{path} has no header")
+    width, height, depth, colour, _, _, interlace = header
+    if depth != 8 or colour not in (2, 6) or interlace != 0:
+        raise ValueError(f"{path}: only 8-bit RGB or RGBA without interlacing is read here")
+    channels = 4 if colour == 6 else 3
+    stride = width * channels
+    raw = zlib.decompress(compressed)
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        row = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = row[i - channels] if i >= channels else 0
+            up = previous[i]
+            if kind == 1:
+                row[i] = (row[i] + left) & 0xFF
+            elif kind == 2:
+                row[i] = (row[i] + up) & 0xFF
+            elif kind == 3:
+                row[i] = (row[i] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                corner = previous[i - channels] if i >= channels else 0
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                row[i] = (row[i] + (left if pa <= pb and pa <= pc else up if pb <= pc else corner)) & 0xFF
+        previous = row
+        if channels == 3:
+            row = bytearray(b for i in range(width) for b in (*row[3 * i:3 * i + 3], 255))
+        rows.append(bytes(row))
+    return width, height, rows
