@@ -171,6 +171,32 @@ void CorrectionFilter::ProcessBlock(Sample* const* channels, int channelCount, i
   FlushTinyState();
 }
 
+bool CorrectionFilter::AtRest() const {
+  for (const ChannelState& channel : state_) {
+    for (const SectionState& s : channel) {
+      if (s.z1 != 0.0 || s.z2 != 0.0) return false;
+    }
+  }
+  return true;
+}
+
+void CorrectionFilter::AdvanceThroughSilence(int frames) {
+  // ProcessBlock's rhythm of checks, without the filtering.
+  int done = 0;
+  while (done < frames) {
+    int run;
+    if (countdown_ == 0) {
+      RedesignIfMoved();
+      run = frames - done;
+      countdown_ = (kCheckInterval - run % kCheckInterval) % kCheckInterval;
+    } else {
+      run = std::min(countdown_, frames - done);
+      countdown_ -= run;
+    }
+    done += run;
+  }
+}
+
 void CorrectionFilter::Process(double* const* channels, int channelCount, int frames) {
   ProcessBlock(channels, channelCount, frames);
 }

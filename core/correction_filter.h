@@ -29,6 +29,13 @@ class CorrectionFilter {
   // Zeroes every section's state and makes the next sample a check point.
   void ClearState();
 
+  // Whether every section's state is zero: silence then stays silence.
+  bool AtRest() const;
+  // What Process does to a block of zeros while AtRest: the output stays
+  // zero, so only the redesign checks are made, at the samples Process
+  // would make them.
+  void AdvanceThroughSilence(int frames);
+
   // Filters the first min(channelCount, 2) channels in place.
   void Process(double* const* channels, int channelCount, int frames);
   // Float buffers are filtered in double and rounded back on the way out.

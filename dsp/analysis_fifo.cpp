@@ -34,7 +34,10 @@ int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int n
   const std::uint64_t read = read_.load(std::memory_order_acquire);
   const std::uint64_t free = kCapacity - (write - read);
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(numFrames), free));
-  if (n == 0) return 0;
+  if (n == 0) {
+    TellListener(kCapacity);
+    return 0;
+  }
 
   // At most two contiguous runs: up to the end of the storage, then from slot 0.
   const std::size_t start = static_cast<std::size_t>(write & kMask);
@@ -49,7 +52,18 @@ int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int n
     out[j - first].right = static_cast<float>(right[j]);
   }
   write_.store(write + n, std::memory_order_release);
+  TellListener(write + n - read);
   return static_cast<int>(n);
+}
+
+void AnalysisFifo::TellListener(std::uint64_t waiting) const {
+  FifoListener* listener = listener_.load(std::memory_order_acquire);
+  if (listener != nullptr && waiting >= listenerThreshold_.load(std::memory_order_relaxed)) listener->FramesWaiting();
+}
+
+void AnalysisFifo::SetListener(FifoListener* listener, std::size_t threshold) {
+  listenerThreshold_.store(threshold, std::memory_order_relaxed);
+  listener_.store(listener, std::memory_order_release);
 }
 
 int AnalysisFifo::Push(const double* const* channels, int numChannels, int numFrames) {

@@ -12,6 +12,15 @@
 
 namespace ombrix::dsp {
 
+// Told by the producer, on its own thread, after a push that leaves at least
+// the listener's number of frames waiting. It must return at once: no lock,
+// no allocation, no wait.
+class FifoListener {
+ public:
+  virtual ~FifoListener() = default;
+  virtual void FramesWaiting() = 0;
+};
+
 class AnalysisFifo {
  public:
   static constexpr std::size_t kCapacity = 65536;  // frames; a power of two
@@ -45,6 +54,11 @@ class AnalysisFifo {
   // Consumer. Frames waiting to be read.
   std::size_t AvailableFrames() const;
 
+  // Consumer. The listener (null: none) to tell whenever a push leaves at
+  // least threshold frames waiting. Set it while nothing is pushed, or accept
+  // that a push under way may still tell the previous one.
+  void SetListener(FifoListener* listener, std::size_t threshold);
+
   // Totals since construction (for diagnostics and tests; either side may
   // read them, the values are snapshots).
   std::uint64_t FramesWritten() const { return write_.load(std::memory_order_acquire); }
@@ -53,6 +67,7 @@ class AnalysisFifo {
  private:
   template <typename Sample>
   int PushImpl(const Sample* const* channels, int numChannels, int numFrames);
+  void TellListener(std::uint64_t waiting) const;
 
   struct AlignedDelete {
     void operator()(Frame* frames) const;
@@ -62,6 +77,8 @@ class AnalysisFifo {
   // Each counter on its own cache line so the two threads do not share one.
   alignas(64) std::atomic<std::uint64_t> write_{0};  // stored by the producer only
   alignas(64) std::atomic<std::uint64_t> read_{0};   // stored by the consumer only
+  std::atomic<FifoListener*> listener_{nullptr};
+  std::atomic<std::size_t> listenerThreshold_{0};
 };
 
 }  // namespace ombrix::dsp

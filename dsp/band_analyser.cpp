@@ -298,6 +298,20 @@ void SpectrumAnalysis::FinishBlockSums() {
 
 void SpectrumAnalysis::AnalyseFrame() {
   ++framesAnalysed_;
+  // Silence is told from the hops' sums of squares alone: a silent frame
+  // (hosts keep sending them while their transport stands still) costs no
+  // transform.
+  double sumOfSquares = 0.0;
+  for (const auto& channel : quarterSquares_) {
+    for (double q : channel) sumOfSquares += q;
+  }
+  const double meanSquare = sumOfSquares / static_cast<double>(2 * kFftSize);
+  const double h = HopSeconds();
+  if (!(meanSquare > kSilenceMeanSquare) || !std::isfinite(meanSquare)) {
+    silenceSeconds_ += h;
+    return;
+  }
+
   Buffers& b = *buffers_;
   const std::size_t start = static_cast<std::size_t>(ringPosition_);
   const bool avx = fft_.Path() == RealFft8192::VectorPath::kAvx;
@@ -314,17 +328,6 @@ void SpectrumAnalysis::AnalyseFrame() {
     fft_.ForwardPower(b.power, c > 0);  // the first channel stores, the second adds
   }
 
-  double sumOfSquares = 0.0;
-  for (const auto& channel : quarterSquares_) {
-    for (double q : channel) sumOfSquares += q;
-  }
-  const double meanSquare = sumOfSquares / static_cast<double>(2 * kFftSize);
-  const double h = HopSeconds();
-
-  if (!(meanSquare > kSilenceMeanSquare) || !std::isfinite(meanSquare)) {
-    silenceSeconds_ += h;
-    return;
-  }
   silenceSeconds_ = 0.0;
 
   for (std::size_t i = 0; i < kGridPoints; ++i) {

@@ -97,9 +97,9 @@ class SpectrumAnalysis {
   double HopSeconds() const { return static_cast<double>(kHopSize) / sampleRate_; }
 
   // Diagnostics: frames analysed (silent or not) since the last reset; the
-  // power spectrum of the last analysed frame (4097 bins, both channels
-  // summed; null before the first Configure); the band powers of the last
-  // non-silent frame.
+  // power spectrum of the last non-silent frame (4097 bins, both channels
+  // summed; null before the first Configure; silent frames are not
+  // transformed); the band powers of the last non-silent frame.
   std::uint64_t FramesAnalysed() const { return framesAnalysed_; }
   const double* PowerSpectrum() const;
   const GridCurve& LastBandPowers() const { return bandPowers_; }

@@ -1,9 +1,13 @@
 #include "dsp/correction_worker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "core/parameter_table.h"
+#include "library/platform_threads.h"
 
 namespace ombrix::dsp {
 namespace {
@@ -29,13 +33,6 @@ bool SameAsPublished(const std::array<double, N>& published, const std::array<do
 }
 
 }  // namespace
-
-std::chrono::steady_clock::time_point NextPassTime(std::chrono::steady_clock::time_point now,
-                                                   std::chrono::milliseconds interval) {
-  if (interval.count() <= 0) return now;
-  const auto sinceEpoch = now.time_since_epoch();
-  return std::chrono::steady_clock::time_point((sinceEpoch / interval + 1) * interval);
-}
 
 FrozenGainsCache::Key FrozenGainsCache::NanKey() {
   Key key;
@@ -84,6 +81,7 @@ const CorrectionGains& CorrectionWorkerLoop::CurrentFrozenGains(const Correction
 }
 
 std::chrono::milliseconds CorrectionWorkerLoop::RunPass() {
+  timedPassDue_ = false;
   const bool active = On(kCorrect) && !On(kBypass);
   return active ? ActivePass() : InactivePass();
 }
@@ -183,33 +181,173 @@ std::chrono::milliseconds CorrectionWorkerLoop::InactivePass() {
     if (idleSeconds_ >= kWindDownSeconds) {
       published.SetApplied(CorrectionGains{});
       running_ = false;
+    } else {
+      timedPassDue_ = true;
     }
   }
   return intervals_.idle;
 }
 
+// ------------------------------------------------------- the shared thread
+
+// One instance on the shared thread: its loop, and what tells the thread it
+// has work. Held by the instance's worker and by the thread's list, so it
+// outlives a pass the thread may still be making when the instance leaves.
+class CorrectionWorker::Client final : public FifoListener {
+ public:
+  Client(CorrectionWorkerHost& host, CorrectionWorkerIntervals intervals) : loop(host, intervals) {}
+
+  // Set by the worker once it joined and cleared before it leaves.
+  void SetThread(SharedThread* thread) { thread_.store(thread); }
+  void Poke();
+  void FramesWaiting() override { Poke(); }
+
+  CorrectionWorkerLoop loop;
+  std::atomic<bool> poked{false};
+  // Held for a pass and for leaving: the instance leaves between passes.
+  std::mutex passLock;
+  bool left = false;  // under passLock
+  // The thread's own bookkeeping.
+  bool timed = false;
+  std::chrono::steady_clock::time_point due{};
+
+ private:
+  std::atomic<SharedThread*> thread_{nullptr};
+};
+
+class CorrectionWorker::SharedThread {
+ public:
+  // The thread of the process, started by the first worker that asks.
+  static std::shared_ptr<SharedThread> Acquire() {
+    std::lock_guard<std::mutex> guard(instanceLock_);
+    std::shared_ptr<SharedThread> thread = instance_.lock();
+    if (!thread) {
+      thread = std::make_shared<SharedThread>();
+      instance_ = thread;
+    }
+    return thread;
+  }
+  static int Running() {
+    std::lock_guard<std::mutex> guard(instanceLock_);
+    return instance_.expired() ? 0 : 1;
+  }
+
+  SharedThread() : thread_([this] { Run(); }) {}
+  ~SharedThread() {
+    signal_.Raise();
+    thread_.join();
+  }
+  SharedThread(const SharedThread&) = delete;
+  SharedThread& operator=(const SharedThread&) = delete;
+
+  void Add(std::shared_ptr<Client> client) {
+    {
+      std::lock_guard<std::mutex> guard(listLock_);
+      clients_.push_back(client);
+      version_.fetch_add(1);
+    }
+    client->Poke();
+  }
+
+  // Waits for a pass of this client that is under way; never for another's.
+  void Remove(Client& client) {
+    {
+      std::lock_guard<std::mutex> pass(client.passLock);
+      client.left = true;
+    }
+    std::lock_guard<std::mutex> guard(listLock_);
+    clients_.erase(std::remove_if(clients_.begin(), clients_.end(), [&](const auto& c) { return c.get() == &client; }),
+                   clients_.end());
+    version_.fetch_add(1);
+  }
+
+  // Lock-free: the audio thread pokes through the FIFO.
+  void Poke(Client& client) {
+    if (client.poked.exchange(true)) return;  // already waiting for its pass
+    if (sleeping_.exchange(false)) signal_.Wake();
+  }
+
+ private:
+  void Run() {
+    platform::NameThisThread("Ombrix correct");
+    std::uint64_t listed = ~std::uint64_t{0};
+    std::vector<std::shared_ptr<Client>> clients;
+    while (!signal_.Raised()) {
+      if (version_.load() != listed) {
+        std::lock_guard<std::mutex> guard(listLock_);
+        clients = clients_;  // copies only when an instance came or went
+        listed = version_.load();
+      }
+      std::optional<std::chrono::steady_clock::time_point> nextDue;
+      for (const std::shared_ptr<Client>& client : clients) {
+        const auto now = std::chrono::steady_clock::now();
+        const bool poked = client->poked.exchange(false);
+        if (poked || (client->timed && now >= client->due)) {
+          std::lock_guard<std::mutex> pass(client->passLock);
+          if (client->left) continue;
+          const std::chrono::milliseconds interval = client->loop.RunPass();
+          client->timed = client->loop.NeedsTimedPass();
+          client->due = now + interval;
+        }
+        if (client->timed && (!nextDue || client->due < *nextDue)) nextDue = client->due;
+      }
+      // Sleep unless work came in meanwhile: a poke after this point either
+      // shows up below or finds the thread asleep and wakes it.
+      sleeping_.store(true);
+      bool pending = version_.load() != listed;
+      for (const std::shared_ptr<Client>& client : clients) pending = pending || client->poked.load();
+      if (pending) {
+        sleeping_.store(false);
+        continue;
+      }
+      signal_.WaitUntil(nextDue ? *nextDue : std::chrono::steady_clock::now() + std::chrono::hours(1));
+      sleeping_.store(false);
+    }
+  }
+
+  static std::mutex instanceLock_;
+  static std::weak_ptr<SharedThread> instance_;
+
+  std::mutex listLock_;
+  std::vector<std::shared_ptr<Client>> clients_;  // under listLock_
+  std::atomic<std::uint64_t> version_{0};
+  std::atomic<bool> sleeping_{false};
+  platform::WakeSignal signal_;
+  std::thread thread_;  // last: starts once everything above exists
+};
+
+std::mutex CorrectionWorker::SharedThread::instanceLock_;
+std::weak_ptr<CorrectionWorker::SharedThread> CorrectionWorker::SharedThread::instance_;
+
+void CorrectionWorker::Client::Poke() {
+  if (SharedThread* thread = thread_.load()) thread->Poke(*this);
+}
+
 CorrectionWorker::CorrectionWorker(CorrectionWorkerHost& host, CorrectionWorkerIntervals intervals)
-    : loop_(host, intervals) {}
+    : host_(host), client_(std::make_shared<Client>(host, intervals)) {}
 
 CorrectionWorker::~CorrectionWorker() { Stop(); }
 
 void CorrectionWorker::Start() {
-  if (thread_.joinable()) return;
-  stop_.Clear();
-  thread_ = std::thread([this] { Run(); });
+  if (started_) return;
+  thread_ = SharedThread::Acquire();
+  client_->SetThread(thread_.get());
+  host_.WorkerFifo().SetListener(client_.get(), SpectrumAnalysis::kHopSize);
+  thread_->Add(client_);
+  started_ = true;
 }
 
 void CorrectionWorker::Stop() {
-  stop_.Raise();
-  if (thread_.joinable()) thread_.join();
+  if (!started_) return;
+  host_.WorkerFifo().SetListener(nullptr, 0);
+  client_->SetThread(nullptr);
+  thread_->Remove(*client_);
+  thread_.reset();  // the last worker to leave ends the thread
+  started_ = false;
 }
 
-void CorrectionWorker::Run() {
-  platform::NameThisThread("Ombrix correct");
-  while (!stop_.Raised()) {
-    const std::chrono::milliseconds interval = loop_.RunPass();
-    if (stop_.WaitUntil(NextPassTime(std::chrono::steady_clock::now(), interval))) return;
-  }
-}
+void CorrectionWorker::Wake() { client_->Poke(); }
+
+int CorrectionWorker::ThreadsRunning() { return SharedThread::Running(); }
 
 }  // namespace ombrix::dsp

@@ -1,14 +1,16 @@
 #pragma once
-// The per-instance background thread that feeds a CorrectionEngine from the
-// worker FIFO while correction is active and publishes the gains the audio
-// thread applies. It also publishes the frozen gains while "Freeze" holds the
-// correction, and winds the gains down to 0 shortly after correction stops.
+// The correction work of each instance, done in the background: a
+// CorrectionEngine fed from the worker FIFO while correction is active,
+// publishing the gains the audio thread applies. It also publishes the frozen
+// gains while "Freeze" holds the correction, and winds the gains down to 0
+// shortly after correction stops.
 //
-// Many instances run side by side in one host, so a pass does only what
-// changed since the last one: settings go to the engine when a parameter
-// moved, the target is copied when its revision moved, and gains are
-// published when they differ from what is published. A pass that brings no
-// analysis frame costs little more than reading the parameters.
+// One thread serves every instance of the process. It sleeps until an
+// instance has work: a hop of new audio in its FIFO (the FIFO tells it), a
+// change of settings or state (the plug-in wakes it), or the next step of a
+// wind-down. A pass does only what changed since the last one: settings go to
+// the engine when a parameter moved, the target is copied when its revision
+// moved, and gains are published when they differ from what is published.
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -23,7 +25,6 @@
 #include "dsp/correction_engine.h"
 #include "core/frequency_grid.h"
 #include "dsp/published_gains.h"
-#include "library/platform_threads.h"
 
 namespace ombrix::dsp {
 
@@ -52,7 +53,8 @@ class CorrectionWorkerHost {
   virtual PublishedGains& Published() = 0;
 };
 
-// How long the worker waits between passes.
+// The pace of the passes that time matters to: a wind-down runs in steps of
+// the idle interval. (The active interval is what an active pass reports.)
 struct CorrectionWorkerIntervals {
   std::chrono::milliseconds active{10};  // while correcting or frozen
   std::chrono::milliseconds idle{50};    // otherwise, and while rendering offline
@@ -75,9 +77,9 @@ class FrozenGainsCache {
   static Key NanKey();
 };
 
-// One pass of the worker loop at a time, on one thread. The thread of
-// CorrectionWorker calls RunPass and waits for the interval it returns; tests
-// can drive the passes directly.
+// One instance's passes, one at a time. The shared thread runs a pass when
+// the instance has work, and again after the interval a pass returns while
+// NeedsTimedPass says so; tests drive the passes directly.
 class CorrectionWorkerLoop {
  public:
   // After this long without correction the published gains return to 0.
@@ -90,6 +92,9 @@ class CorrectionWorkerLoop {
 
   // Does one pass and returns how long to wait before the next one.
   std::chrono::milliseconds RunPass();
+  // Whether the last pass left a step that only time brings (a wind-down
+  // under way); otherwise a pass does nothing new until something changes.
+  bool NeedsTimedPass() const { return timedPassDue_; }
 
   bool Running() const { return running_; }
   bool FromFrozen() const { return fromFrozen_; }
@@ -115,6 +120,7 @@ class CorrectionWorkerLoop {
   bool running_ = false;
   bool fromFrozen_ = false;
   double idleSeconds_ = 0.0;
+  bool timedPassDue_ = false;
   FrozenGainsCache frozenCache_;
   // What the engine was last given; nullopt until the first active pass.
   std::optional<CorrectionSettings> engineSettings_;
@@ -124,18 +130,12 @@ class CorrectionWorkerLoop {
   std::vector<float> right_;
 };
 
-// When the pass after one that ends at `now` starts: the next whole multiple of
-// the interval on the monotonic clock, so that the workers of all instances
-// in a process wake at the same moments rather than each on its own phase.
-// Waking threads costs the system far more when the wake-ups are spread out
-// (every one of them brings an idle processor back) than when they come
-// together. A pass still starts every interval; only the first one after a
-// change of interval may come sooner.
-std::chrono::steady_clock::time_point NextPassTime(std::chrono::steady_clock::time_point now,
-                                                   std::chrono::milliseconds interval);
-
-// The thread. Started by its owner; Stop (or the destructor) wakes it from
-// any wait at once and joins it.
+// An instance's place on the thread that runs the correction passes of every
+// instance in the process: created with the first instance, ended with the
+// last. Start joins it (a first pass runs at once); Stop leaves it, waiting at
+// most for a pass of this instance that is under way, never for another
+// instance's. The FIFO of the host tells the thread when a hop of audio is
+// waiting.
 class CorrectionWorker {
  public:
   explicit CorrectionWorker(CorrectionWorkerHost& host, CorrectionWorkerIntervals intervals = {});
@@ -143,19 +143,27 @@ class CorrectionWorker {
   CorrectionWorker(const CorrectionWorker&) = delete;
   CorrectionWorker& operator=(const CorrectionWorker&) = delete;
 
-  // Starts the thread (once; later calls do nothing while it runs). Throws
-  // std::system_error when the thread cannot be started.
+  // Joins the shared thread (once; later calls do nothing while joined).
+  // Throws std::system_error when the thread cannot be started.
   void Start();
-  // Sets the stop flag, wakes the thread and joins it. Safe to call twice.
+  // Leaves it. Safe to call twice.
   void Stop();
-  bool Started() const { return thread_.joinable(); }
+  bool Started() const { return started_; }
+  // Asks for a pass: a setting or state the passes read has changed. Never
+  // blocks or allocates; any thread may call it.
+  void Wake();
+
+  // The threads that run correction passes now (for tests): 1 while any
+  // worker is started, else 0.
+  static int ThreadsRunning();
 
  private:
-  void Run();
-
-  CorrectionWorkerLoop loop_;
-  platform::StopSignal stop_;
-  std::thread thread_;
+  class Client;
+  class SharedThread;
+  CorrectionWorkerHost& host_;
+  std::shared_ptr<Client> client_;
+  std::shared_ptr<SharedThread> thread_;
+  bool started_ = false;
 };
 
 }  // namespace ombrix::dsp

@@ -224,6 +224,31 @@ void LoudnessMeter::FinishBlock() {
     loudnessRange_ = RangeOf(shortTermHistogram_);
 }
 
+bool LoudnessMeter::AtRest() const {
+  for (const auto& channel : states_) {
+    for (const State& s : channel) {
+      if (s.z1 != 0.0 || s.z2 != 0.0) return false;
+    }
+  }
+  return true;
+}
+
+int LoudnessMeter::ProcessSilence(int numFrames) {
+  if (numFrames <= 0) return 0;
+  // Zeros add nothing to the block under way: only its count moves.
+  const int toEnd = blockLength_ - samplesInBlock_;
+  if (numFrames < toEnd) {
+    samplesInBlock_ += numFrames;
+    return 0;
+  }
+  FinishBlock();
+  const int rest = numFrames - toEnd;
+  const int whole = rest / blockLength_;
+  AdvanceSilentBlocks(whole);
+  samplesInBlock_ = rest % blockLength_;
+  return 1 + whole;
+}
+
 void LoudnessMeter::AdvanceSilentBlocks(std::int64_t count) {
   if (count <= 0) return;
   const std::int64_t oneByOne = std::min<std::int64_t>(count, kRingBlocks);

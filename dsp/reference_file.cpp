@@ -140,13 +140,17 @@ void ReferenceFileWorker::Publish(ReferenceFileResult result) {
   result.ready = true;
   std::lock_guard<std::mutex> lock(resultMutex_);
   result_ = std::move(result);
+  resultWaiting_.store(true);
 }
 
 std::optional<ReferenceFileResult> ReferenceFileWorker::TakeResult() {
+  // Asked every idle tick: no lock while nothing waits.
+  if (!resultWaiting_.load()) return std::nullopt;
   std::lock_guard<std::mutex> lock(resultMutex_);
   if (!result_.ready) return std::nullopt;
   ReferenceFileResult taken = std::move(result_);
   result_ = ReferenceFileResult{};
+  resultWaiting_.store(false);
   return taken;
 }
 

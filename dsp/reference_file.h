@@ -101,6 +101,7 @@ class ReferenceFileWorker {
   AnalyseFunction analyse_;
   std::mutex resultMutex_;
   ReferenceFileResult result_;  // under resultMutex_
+  std::atomic<bool> resultWaiting_{false};  // result_.ready, readable without the lock
   std::atomic<bool> analysing_{false};
   std::atomic<bool> cancel_{false};
   std::thread thread_;

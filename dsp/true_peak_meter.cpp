@@ -167,14 +167,7 @@ void TruePeakMeter::ProcessImpl(const Sample* const* channels, int numChannels, 
   for (int c = 0; c < measured; ++c) {
     if (channels[c] == nullptr) return;
   }
-  // A channel that is not measured now starts again from silence when it
-  // comes back, rather than interpolating against audio from long ago.
-  for (int c = measured; c < kMaxChannels; ++c) {
-    if (historyLive_[c]) {
-      std::fill(std::begin(history_[c]), std::end(history_[c]), 0.0f);
-      historyLive_[c] = false;
-    }
-  }
+  ForgetChannelsFrom(measured);
   int offset = 0;
   while (offset < numFrames) {
     const int length = std::min({numFrames - offset, kChunk, blockLength_ - samplesInBlock_});
@@ -229,6 +222,44 @@ void TruePeakMeter::ProcessChunk(const Sample* const* channels, int measured, in
   // Keep the last 15 samples of each channel in front for the next chunk.
   for (int c = 0; c < measured; ++c) {
     std::memmove(history_[c], history_[c] + length, kHistory * sizeof(float));
+  }
+}
+
+void TruePeakMeter::ForgetChannelsFrom(int measured) {
+  // A channel that is not measured now starts again from silence when it
+  // comes back, rather than interpolating against audio from long ago.
+  for (int c = measured; c < kMaxChannels; ++c) {
+    if (historyLive_[c]) {
+      std::fill(std::begin(history_[c]), std::end(history_[c]), 0.0f);
+      historyLive_[c] = false;
+    }
+  }
+}
+
+bool TruePeakMeter::AtRest(int numChannels) const {
+  const int measured = std::clamp(numChannels, 0, kMaxChannels);
+  for (int c = 0; c < measured; ++c) {
+    for (int i = 0; i < kHistory; ++i) {
+      if (history_[c][i] != 0.0f) return false;
+    }
+  }
+  return true;
+}
+
+void TruePeakMeter::ProcessSilence(int numChannels, int numFrames) {
+  if (numChannels <= 0 || numFrames <= 0) return;
+  const int measured = std::min(numChannels, kMaxChannels);
+  ForgetChannelsFrom(measured);
+  for (int c = 0; c < measured; ++c) historyLive_[c] = true;
+  // Every peak of zeros is zero: only the counts and the blocks move.
+  warmUp_ = std::max(warmUp_ - numFrames, 0);
+  holdOff_ = std::max(holdOff_ - numFrames, 0);
+  int left = numFrames;
+  while (left > 0) {
+    const int length = std::min(left, blockLength_ - samplesInBlock_);
+    samplesInBlock_ += length;
+    left -= length;
+    if (samplesInBlock_ >= blockLength_) FinishBlock();
   }
 }
 

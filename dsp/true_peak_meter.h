@@ -60,6 +60,13 @@ class TruePeakMeter {
   void Process(const double* const* channels, int numChannels, int numFrames);
   void Process(const float* const* channels, int numChannels, int numFrames);
 
+  // Whether the interpolator's history of the first numChannels (at most two)
+  // channels is all zero: zeros in then measure as zero.
+  bool AtRest(int numChannels) const;
+  // What Process does with numFrames of zeros on numChannels while AtRest,
+  // without interpolating.
+  void ProcessSilence(int numChannels, int numFrames);
+
   // Linear peaks: the maximum over the last 30 completed 100 ms blocks (the
   // block in progress is not included), and the maximum since Reset/Configure.
   double RecentPeak() const { return recentPeak_; }
@@ -83,6 +90,7 @@ class TruePeakMeter {
 
   template <typename Sample>
   void ProcessImpl(const Sample* const* channels, int numChannels, int numFrames);
+  void ForgetChannelsFrom(int measured);
   template <typename Sample>
   void ProcessChunk(const Sample* const* channels, int measured, int offset, int length);
   void FinishBlock();

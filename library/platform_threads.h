@@ -1,7 +1,8 @@
 #pragma once
 // The thread facilities whose calls depend on the operating system: naming a
-// thread, and a stop signal a worker waits on until a deadline. (A Windows
-// build uses SetThreadDescription and an event with WaitForSingleObject.)
+// thread, and a signal a worker sleeps on until it is woken, stopped or a
+// deadline comes. (A Windows build uses SetThreadDescription and a semaphore
+// object with WaitForSingleObject.)
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -12,22 +13,22 @@ namespace ombrix::platform {
 // it apart (at most 15 bytes are kept).
 void NameThisThread(const char* name);
 
-// A flag one thread raises and another waits for, with a deadline. The wait
-// is one timed system call: with many workers in a process the wake-ups are
-// most of what the workers cost, and a condition variable's wait takes two
-// or three calls.
-class StopSignal {
+// Wakes one waiting thread, or stops it for good. Waking never blocks and
+// never allocates, so the audio thread may do it; a wait is one system call.
+class WakeSignal {
  public:
-  StopSignal();
-  ~StopSignal();
-  StopSignal(const StopSignal&) = delete;
-  StopSignal& operator=(const StopSignal&) = delete;
+  WakeSignal();
+  ~WakeSignal();
+  WakeSignal(const WakeSignal&) = delete;
+  WakeSignal& operator=(const WakeSignal&) = delete;
 
+  // Ends the current or the next wait.
+  void Wake();
+  // Raises the stop flag and wakes the waiter.
   void Raise();
   bool Raised() const { return raised_.load(); }
-  // Lowers the flag and forgets wake-ups left over from an earlier raise.
-  void Clear();
-  // Waits until the time comes (steady clock) or the flag is raised; true when raised.
+  // Waits until woken, raised or the time comes (steady clock); true when
+  // raised. Wakes that came while nobody waited end the next wait at once.
   bool WaitUntil(std::chrono::steady_clock::time_point wakeUp);
 
  private:

@@ -1,4 +1,4 @@
-// The Windows side of platform_threads.h: a semaphore object for the stop
+// The Windows side of platform_threads.h: a semaphore object for the wake
 // signal, and SetThreadDescription (Windows 10 1607 and later, looked up at
 // run time) for thread names.
 #include <windows.h>
@@ -22,41 +22,36 @@ void NameThisThread(const char* name) {
   setDescription(::GetCurrentThread(), wide.c_str());
 }
 
-struct StopSignal::Semaphore {
+struct WakeSignal::Semaphore {
   HANDLE handle;
 };
 
-StopSignal::StopSignal() : semaphore_(std::make_unique<Semaphore>()) {
+WakeSignal::WakeSignal() : semaphore_(std::make_unique<Semaphore>()) {
   semaphore_->handle = ::CreateSemaphoreW(nullptr, 0, 0x7fffffff, nullptr);
 }
 
-StopSignal::~StopSignal() {
+WakeSignal::~WakeSignal() {
   if (semaphore_->handle != nullptr) ::CloseHandle(semaphore_->handle);
 }
 
-void StopSignal::Raise() {
-  raised_.store(true);
+void WakeSignal::Wake() {
   if (semaphore_->handle != nullptr) ::ReleaseSemaphore(semaphore_->handle, 1, nullptr);
 }
 
-void StopSignal::Clear() {
-  raised_.store(false);
-  if (semaphore_->handle == nullptr) return;
-  while (::WaitForSingleObject(semaphore_->handle, 0) == WAIT_OBJECT_0) {
-  }
+void WakeSignal::Raise() {
+  raised_.store(true);
+  Wake();
 }
 
-bool StopSignal::WaitUntil(std::chrono::steady_clock::time_point wakeUp) {
-  // A release without a raise (left over from an earlier stop) just waits on.
-  while (!raised_.load()) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(wakeUp - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
+bool WakeSignal::WaitUntil(std::chrono::steady_clock::time_point wakeUp) {
+  if (raised_.load()) return true;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(wakeUp - std::chrono::steady_clock::now());
+  if (left.count() > 0) {
     const DWORD timeout = static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(left.count(), 0x7ffffffe));
-    if (semaphore_->handle == nullptr) {
+    if (semaphore_->handle == nullptr)
       ::Sleep(timeout);
-      break;
-    }
-    if (::WaitForSingleObject(semaphore_->handle, timeout) != WAIT_OBJECT_0) break;
+    else
+      ::WaitForSingleObject(semaphore_->handle, timeout);
   }
   return raised_.load();
 }

@@ -29,6 +29,7 @@ void Ombrix::CaptureFrozenValues() {
   RefreshEditor();
   capturing_.store(false);
   capturePending_.store(false);  // last: the frozen parameters already hold their values
+  WakeWorker();                  // the frozen gains may be published now
 }
 
 dsp::LoudnessReading Ombrix::LoudnessReadingNow() const {
@@ -89,12 +90,8 @@ void Ombrix::TrackPresetModified() {
     return;
   }
   if (presetModified_) return;
-  {
-    // Runs every tick of every instance, editor or not: look at the name
-    // without copying it.
-    std::lock_guard<std::mutex> lock(presetNameLock_);
-    if (presetName_.empty()) return;
-  }
+  // Runs every tick of every instance, editor or not: no lock, no copy.
+  if (!presetNamed_.load()) return;
   if (presetSnapshot_.size() != static_cast<std::size_t>(kNumParams)) return;
   for (int i = 0; i < kNumParams; ++i) {
     const double a = ParamValue(i), b = presetSnapshot_[static_cast<std::size_t>(i)];

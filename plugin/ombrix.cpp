@@ -86,6 +86,11 @@ CorrectionSettings Ombrix::GetCorrectionSettings() const {
 }
 
 void Ombrix::OnParamChange(int index, ParamSource source) {
+  UpdateFreezeState(index, source);
+  WakeWorker();  // the correction passes read the parameters
+}
+
+void Ombrix::UpdateFreezeState(int index, ParamSource source) {
   if (index == kFreeze) {
     const bool on = ParamOn(kFreeze);
     if (!on) {

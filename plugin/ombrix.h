@@ -71,6 +71,10 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   bool CapturePending() const { return capturePending_.load(); }
   bool FrozenValuesApply() const { return ParamOn(kFreeze) && freezeSeenOn_.load() && !capturePending_.load(); }
   void OnParamChange(int index, ParamSource source);
+  // Asks the correction worker for a pass (a state it reads has changed).
+  void WakeWorker() const {
+    if (worker_) worker_->Wake();
+  }
 
   // What the audio path publishes and shares.
   float Readout(LoudnessReadout r) const { return readouts_[r].load(std::memory_order_relaxed); }
@@ -145,6 +149,11 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   // Tests and tools that drive the plug-in without a window set their own.
   void SetDialogsForTesting(EditorDialogs dialogs) { testDialogs_ = std::move(dialogs); }
 
+  // Silent blocks take the short way (for tests: off, every zero is
+  // processed); how often the correction or the meters took it.
+  void SetSilenceShortcutsForTesting(bool on) { silenceShortcuts_ = on; }
+  std::uint64_t SilentBlocksShortened() const { return silentBlocksShortened_; }
+
   // The saved state, as hosts and presets store it.
   std::vector<std::uint8_t> SerializeState() const;
   // Restores from pos; returns the position after the last field read, or -1
@@ -190,9 +199,10 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   template <typename Sample>
   void ComputeOfflineGains(Sample* const* channels, int channelCount, int frames);
   template <typename Sample>
-  void ApplyCorrection(Sample* const* channels, int channelCount, int frames);
+  void ApplyCorrection(Sample* const* channels, int channelCount, int frames, bool silent);
   template <typename Sample>
-  void RunMeters(const Sample* const* channels, int channelCount, int frames);
+  void RunMeters(const Sample* const* channels, int channelCount, int frames, bool silent);
+  void UpdateFreezeState(int index, ParamSource source);
   void ConsumeMeterResetRequest();
   // The integrated loudness advances only while the host's transport plays.
   bool TransportAllowsIntegration() const;
@@ -239,6 +249,8 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   bool offlinePrimed_ = false;
   bool offlineFromFrozen_ = false;
   std::atomic<bool> renderingOffline_{false};
+  bool silenceShortcuts_ = true;
+  std::uint64_t silentBlocksShortened_ = 0;  // audio thread; read by tests
 
   // Targets.
   std::vector<TargetCurve> factoryTargets_;
@@ -256,6 +268,7 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   std::optional<EditorSize> stateEditorSize_;
   mutable std::mutex presetNameLock_;
   std::string presetName_;
+  std::atomic<bool> presetNamed_{false};  // presetName_ is not empty
   bool presetModified_ = false;
   bool savedModifiedMark_ = false;
   std::atomic<bool> stateRestored_{false};

@@ -24,6 +24,7 @@ class Ombrix::PresetLink final : public PresetHost {
   void SetPresetName(const std::string& name) override {
     std::lock_guard<std::mutex> lock(owner_.presetNameLock_);
     owner_.presetName_ = name;
+    owner_.presetNamed_.store(!name.empty());
   }
   bool PresetChanged() const override { return owner_.PresetShownModified(); }
   void SetPresetChanged(bool changed) override {

@@ -16,6 +16,17 @@ constexpr int kOfflineFeedFrames = 512;   // offline analysis input granularity
 
 float ToDbReadout(double linearPeak) { return static_cast<float>(dsp::LinearPeakToDb(linearPeak)); }
 
+template <typename Sample>
+bool AllZero(const Sample* const* channels, int channelCount, int frames) {
+  for (int ch = 0; ch < channelCount; ++ch) {
+    const Sample* samples = channels[ch];
+    for (int i = 0; i < frames; ++i) {
+      if (samples[i] != Sample(0)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void Ombrix::ResetReadouts() {
@@ -33,6 +44,7 @@ void Ombrix::prepareToPlay(double sampleRate, int) { OnReset(sampleRate); }
 
 void Ombrix::OnReset(double sampleRate) {
   rememberedSampleRate_.store(sampleRate);
+  WakeWorker();
   offlinePrimed_ = false;
   if (sampleRate == currentSampleRate_) return;  // same rate: meters, filter and ramp carry on
   loudness_.Prepare(sampleRate);
@@ -70,6 +82,10 @@ void Ombrix::ProcessBlock(juce::AudioBuffer<Sample>& buffer) {
     return;
   }
   Sample* const* channels = buffer.getArrayOfWritePointers();
+  // A silent block (hosts keep sending them while their transport stands
+  // still) costs next to nothing once the filters have come to rest; what it
+  // leaves behind is exactly what processing its zeros would.
+  const bool silent = silenceShortcuts_ && AllZero(channels, c, frames);
 
   const bool bypass = ParamOn(kBypass);
   bool fedDisplay = false;
@@ -89,10 +105,10 @@ void Ombrix::ProcessBlock(juce::AudioBuffer<Sample>& buffer) {
   const bool wasActive = filterActive_;
   filterActive_ = correcting || rampPosition_ > 0.0;
   if (filterActive_ && !wasActive) filter_.ClearState();
-  if (filterActive_) ApplyCorrection(channels, c, frames);
+  if (filterActive_) ApplyCorrection(channels, c, frames, silent);
 
   ConsumeMeterResetRequest();
-  if (!bypass) RunMeters(channels, c, frames);
+  if (!bypass) RunMeters(channels, c, frames, silent);
 
   if (fedDisplay && filterActive_) displayOutput_.Push(channels, c, frames);
   for (int ch = c; ch < outputs; ++ch) buffer.copyFrom(ch, 0, buffer, 0, 0, frames);
@@ -141,7 +157,7 @@ void Ombrix::ComputeOfflineGains(Sample* const* channels, int channelCount, int 
 }
 
 template <typename Sample>
-void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int frames) {
+void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int frames, bool silent) {
   const CorrectionGains gains = published_.Applied();
   const double low = ParamValue(kLowCrossover), mid = ParamValue(kMidCrossover), high = ParamValue(kHighCrossover);
   double sum = low + mid + high;
@@ -149,6 +165,22 @@ void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int fram
   if (std::isfinite(sum)) filter_.SetTarget(gains, low, mid, high);
 
   const double goal = correcting_ ? 1.0 : 0.0;
+  if (silent && filter_.AtRest()) {
+    // Zeros in, zeros out: the filter only makes its redesign checks and the
+    // cross-fade moves on, piece by piece as below.
+    for (int start = 0; start < frames; start += kPieceFrames) {
+      const int count = std::min(kPieceFrames, frames - start);
+      filter_.AdvanceThroughSilence(count);
+      for (int i = 0; i < count && rampPosition_ != goal; ++i) {
+        if (rampPosition_ < goal)
+          rampPosition_ = std::min(1.0, rampPosition_ + rampStep_);
+        else
+          rampPosition_ = std::max(0.0, rampPosition_ - rampStep_);
+      }
+    }
+    ++silentBlocksShortened_;
+    return;
+  }
   Sample dry[2][kPieceFrames];
   for (int start = 0; start < frames; start += kPieceFrames) {
     const int count = std::min(kPieceFrames, frames - start);
@@ -200,9 +232,13 @@ bool Ombrix::TransportAllowsIntegration() const {
 }
 
 template <typename Sample>
-void Ombrix::RunMeters(const Sample* const* channels, int channelCount, int frames) {
+void Ombrix::RunMeters(const Sample* const* channels, int channelCount, int frames, bool silent) {
   loudness_.SetIntegrating(TransportAllowsIntegration());
-  if (loudness_.Process(channels, channelCount, frames) > 0) {
+  const bool atRest = silent && loudness_.AtRest() && truePeak_.AtRest(channelCount);
+  if (atRest) ++silentBlocksShortened_;
+  const int completed =
+      atRest ? loudness_.ProcessSilence(frames) : loudness_.Process(channels, channelCount, frames);
+  if (completed > 0) {
     readouts_[kShortTerm].store(static_cast<float>(loudness_.ShortTermLoudness()));
     readouts_[kIntegrated].store(static_cast<float>(loudness_.IntegratedLoudness()));
     readouts_[kIntegratedSeconds].store(static_cast<float>(loudness_.IntegratedSeconds()));
@@ -210,7 +246,10 @@ void Ombrix::RunMeters(const Sample* const* channels, int channelCount, int fram
     readouts_[kMaxMomentary].store(static_cast<float>(loudness_.MaxMomentaryLoudness()));
     readouts_[kLoudnessRange].store(static_cast<float>(loudness_.LoudnessRange()));
   }
-  truePeak_.Process(channels, channelCount, frames);
+  if (atRest)
+    truePeak_.ProcessSilence(channelCount, frames);
+  else
+    truePeak_.Process(channels, channelCount, frames);
   readouts_[kTruePeak].store(ToDbReadout(truePeak_.RecentPeak()));
   readouts_[kMaxTruePeak].store(ToDbReadout(truePeak_.SinceResetPeak()));
 }

@@ -58,6 +58,7 @@ int Ombrix::UnserializeState(const std::uint8_t* data, int size, int pos) {
     {
       std::lock_guard<std::mutex> lock(presetNameLock_);
       presetName_ = s.presetName;
+      presetNamed_.store(!presetName_.empty());
     }
     savedModifiedMark_ = s.presetModified;
     presetSnapshot_.clear();

@@ -161,6 +161,49 @@ TEST_F(ProcessBlockTest, IntegratedLoudnessAdvancesOnlyWhileTheTransportPlays) {
   plugin.setPlayHead(nullptr);
 }
 
+// Silent blocks take a short way once the filters rest; every readout and
+// every output sample is what processing the zeros gives, through the decay
+// of the short-term loudness to "nothing measured", a meter reset in the
+// silence and music coming back.
+TEST_F(ProcessBlockTest, SilentBlocksReadExactlyAsIfTheirZerosWereProcessed) {
+  for (int blockFrames : {512, 333, 4800}) {
+    SCOPED_TRACE(blockFrames);
+    Ombrix shortened, processed;
+    processed.SetSilenceShortcutsForTesting(false);
+    for (Ombrix* p : {&shortened, &processed}) {
+      p->prepareToPlay(kRate, blockFrames);
+      p->Parameter(kFreeze).SetReal(1.0);  // a capture stays pending: the gains below stay
+      p->Published().SetApplied(kGains);
+      p->Parameter(kCorrect).SetReal(1.0);
+    }
+    const auto play = [&](double seconds, bool music, int seed) {
+      for (int n = 0; n < static_cast<int>(seconds * kRate) / blockFrames; ++n) {
+        auto block = Noise(blockFrames, 2, seed + n);
+        if (!music) block.clear();
+        auto other = block;
+        juce::MidiBuffer midi;
+        shortened.processBlock(block, midi);
+        processed.processBlock(other, midi);
+        for (int ch = 0; ch < 2; ++ch)
+          for (int i = 0; i < blockFrames; ++i) ASSERT_EQ(block.getSample(ch, i), other.getSample(ch, i)) << n;
+        for (int r = 0; r < kNumReadouts; ++r) {
+          const auto readout = static_cast<LoudnessReadout>(r);
+          ASSERT_EQ(shortened.Readout(readout), processed.Readout(readout)) << "readout " << r << ", block " << n;
+        }
+      }
+    };
+    play(2.0, true, 100);
+    play(10.0, false, 0);
+    EXPECT_GT(shortened.SilentBlocksShortened(), 0u) << "the short way was taken";
+    EXPECT_EQ(shortened.Readout(kShortTerm), -150.0f) << "the short-term loudness decayed to nothing";
+    EXPECT_GT(shortened.Readout(kIntegrated), -100.0f) << "silence stays out of the integrated loudness";
+    shortened.RequestMeterReset();
+    processed.RequestMeterReset();
+    play(5.0, false, 0);
+    play(1.0, true, 300);
+  }
+}
+
 TEST_F(ProcessBlockTest, ANaNInTheInputNeverReachesLaterBlocks) {
   plugin.Parameter(kCorrect).SetReal(1.0);
   auto poisoned = Noise(512, 2, 9);

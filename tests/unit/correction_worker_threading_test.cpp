@@ -403,5 +403,119 @@ TEST(CorrectionWorker, CorrectsLiveAudioWhileTheTargetChangesUnderneath) {
   EXPECT_GT(host.targetCopies.load(), 1);
 }
 
+// ------------------------------------------------------ the shared thread
+
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds limit = 5s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+TEST(CorrectionWorker, OneThreadServesEveryInstanceAndEndsWithTheLast) {
+  ASSERT_EQ(CorrectionWorker::ThreadsRunning(), 0);
+  FakeHost a, b;
+  auto first = std::make_unique<CorrectionWorker>(a);
+  auto second = std::make_unique<CorrectionWorker>(b);
+  first->Start();
+  second->Start();
+  EXPECT_EQ(CorrectionWorker::ThreadsRunning(), 1);
+  first.reset();
+  EXPECT_EQ(CorrectionWorker::ThreadsRunning(), 1);
+  second.reset();
+  EXPECT_EQ(CorrectionWorker::ThreadsRunning(), 0);
+}
+
+TEST(CorrectionWorker, PassesComeWithAudioAndChangesNotWithTheClock) {
+  FakeHost host;  // no target revision: every active pass copies the target, so copies count passes
+  host.Set(kCorrect, 1.0);
+  CorrectionWorker worker(host);
+  worker.Start();
+  ASSERT_TRUE(WaitFor([&] { return host.targetCopies.load() == 1; })) << "a first pass at once";
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(host.targetCopies.load(), 1) << "nothing to do: no pass";
+
+  ShapedNoise noise(48000.0, 5);
+  host.PushAudio(noise, 1024.0 / 48000.0);  // less than a hop
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(host.targetCopies.load(), 1);
+  host.PushAudio(noise, 1024.0 / 48000.0);  // a hop is waiting now
+  EXPECT_TRUE(WaitFor([&] { return host.targetCopies.load() == 2; })) << "woken by the audio";
+  EXPECT_TRUE(WaitFor([&] { return host.fifo.AvailableFrames() == 0; }));
+
+  worker.Wake();  // a setting changed
+  EXPECT_TRUE(WaitFor([&] { return host.targetCopies.load() == 3; }));
+}
+
+TEST(CorrectionWorker, AWindDownFinishesOnItsOwnAfterCorrectGoesOff) {
+  FakeHost host;
+  host.Set(kCorrect, 1.0);
+  CorrectionWorker worker(host);
+  worker.Start();
+  ShapedNoise noise(48000.0, 6);
+  noise.SetShape(SignalShape{});
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        host.PushAudio(noise, 0.05);
+        return AnyAbove(host.published.Applied(), 0.05);
+      },
+      20s));
+  host.Set(kCorrect, 0.0);
+  worker.Wake();
+  EXPECT_TRUE(WaitFor([&] { return !AnyAbove(host.published.Applied(), 0.0); }, 2s))
+      << "the gains return to 0 without any further wake";
+}
+
+// Instances come and go while others play, all on the one thread.
+TEST(CorrectionWorker, InstancesComeAndGoWhileOthersPlay) {
+  constexpr int kPlaying = 3;
+  std::array<FakeHost, kPlaying> hosts;
+  std::vector<std::unique_ptr<CorrectionWorker>> workers;
+  for (FakeHost& host : hosts) {
+    host.Set(kCorrect, 1.0);
+    workers.push_back(std::make_unique<CorrectionWorker>(host));
+    workers.back()->Start();
+  }
+  std::atomic<bool> done{false};
+  std::thread audio([&] {
+    std::vector<ShapedNoise> sources;
+    for (int i = 0; i < kPlaying; ++i) {
+      sources.emplace_back(48000.0, 50 + i);
+      sources.back().SetShape(SignalShape{});
+    }
+    while (!done.load()) {
+      for (int i = 0; i < kPlaying; ++i) hosts[static_cast<std::size_t>(i)].PushAudio(sources[static_cast<std::size_t>(i)], 512.0 / 48000.0);
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  std::thread churn([&] {
+    ShapedNoise noise(48000.0, 70);
+    for (int round = 0; !done.load(); ++round) {
+      FakeHost passing;
+      passing.Set(kCorrect, 1.0);
+      CorrectionWorker worker(passing);
+      worker.Start();
+      passing.PushAudio(noise, 0.1);  // work under way when it leaves
+      if (round % 2) std::this_thread::sleep_for(1ms);
+    }
+  });
+  const bool corrected = WaitFor(
+      [&] {
+        for (FakeHost& host : hosts)
+          if (!AnyAbove(host.published.Applied(), 0.5)) return false;
+        return true;
+      },
+      30s);
+  done.store(true);
+  audio.join();
+  churn.join();
+  EXPECT_TRUE(corrected) << "every playing instance kept being served";
+  workers.clear();
+  EXPECT_EQ(CorrectionWorker::ThreadsRunning(), 0);
+}
+
 }  // namespace
 }  // namespace ombrix::dsp

@@ -1,16 +1,16 @@
 // What many instances cost in one host process, the way a DAW session runs
 // them: N instances (default 50) of the built plug-in loaded through JUCE's
 // VST3 hosting, 48 kHz stereo, "Correct" on, the host's message loop running;
-// first idle (no audio), then playing (512-frame blocks fed at real-time pace
-// from one audio thread). The same runs with a pass-through plug-in of one
+// first idle (no audio), then silent buffers flowing (as a host keeps calling
+// its plug-ins while the transport stands still), then playing (512-frame
+// blocks fed at real-time pace from one audio thread). Also the resident size
+// of the process once the instances are loaded. The same runs with a pass-through plug-in of one
 // parameter built alike: the floor of hosting a JUCE VST3 at all. What Ombrix
 // costs above that floor is its own.
 //
 // Shares of a core come from the process's CPU time (getrusage) over a fixed
 // wall time; the split by thread from each thread's CPU clock, threads of one
-// name added up. Beside them it measures as many bare threads that only wake
-// every 10 ms, as the correction workers do: the floor of that design on the
-// machine at hand. Run it alone on the machine (under the shared CPU lock):
+// name added up. Run it alone on the machine (under the shared CPU lock):
 // other work slows everything measured here.
 //
 // The update check is switched off for the run (a temporary data folder with
@@ -37,7 +37,6 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_events/juce_events.h>
 
-#include "dsp/correction_worker.h"
 #include "tools/bench/cpu_time.h"
 #include "dsp/pinking_filter.h"
 #include "tools/host/plugin_host.h"
@@ -50,7 +49,6 @@ constexpr double kRate = 48000.0;
 constexpr int kBlock = 512;
 constexpr int kProgrammeBlocks = 375;  // 4 s, looped
 constexpr const char* kAudioThreadName = "bench audio";
-constexpr const char* kWakeUpThreadName = "bench wake-up";
 
 struct Options {
   int instances = 50;
@@ -141,6 +139,7 @@ struct ThreadGroup {
 
 struct Measurement {
   double share = 0.0;  // percent of a core, whole process
+  double residentMiB = 0.0;  // the process's resident size at the end
   std::map<std::string, ThreadGroup> threads;
   long lateBlocks = 0;
 };
@@ -215,7 +214,9 @@ class Session {
     instances_.clear();
   }
 
-  void StartAudio() {
+  // silent: every block is all zeros, as a stopped transport sends.
+  void StartAudio(bool silent = false) {
+    silent_ = silent;
     stop_.store(false);
     lateBlocks_.store(0);
     audio_ = std::thread([this] { AudioLoop(); });
@@ -236,7 +237,10 @@ class Session {
     for (long block = 0; !stop_.load(); ++block) {
       const juce::AudioBuffer<float>& input = programme_[static_cast<std::size_t>(block % kProgrammeBlocks)];
       for (std::size_t i = 0; i < instances_.size(); ++i) {
-        buffers_[i].makeCopyOf(input, true);
+        if (silent_)
+          buffers_[i].clear();
+        else
+          buffers_[i].makeCopyOf(input, true);
         instances_[i]->processBlock(buffers_[i], midi_);
       }
       const auto due = start + std::chrono::duration_cast<Clock::duration>(
@@ -253,7 +257,18 @@ class Session {
   std::thread audio_;
   std::atomic<bool> stop_{false};
   std::atomic<long> lateBlocks_{0};
+  bool silent_ = false;
 };
+
+// The process's resident set size, from /proc.
+double ResidentMiB() {
+  long pages = 0, resident = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
 
 // Lets the session run for the warm-up, then measures it for the set time.
 Measurement Measure(const Options& options, const Session& session) {
@@ -269,6 +284,7 @@ Measurement Measure(const Options& options, const Session& session) {
 
   Measurement m;
   m.share = 100.0 * cpu / wall;
+  m.residentMiB = ResidentMiB();
   m.lateBlocks = session.LateBlocks() - lateBefore;
   for (const auto& [tid, after] : threadsAfter.byTid) {
     const auto before = threadsBefore.byTid.find(tid);
@@ -280,38 +296,9 @@ Measurement Measure(const Options& options, const Session& session) {
   return m;
 }
 
-// What one thread per instance waking every 10 ms costs on this machine when
-// the threads do nothing else: the floor under the correction workers, which
-// wake as often (on the same grid of the monotonic clock).
-double MeasureBareWakeUps(const Options& options) {
-  std::atomic<bool> stop{false};
-  std::vector<std::thread> threads;
-  for (int i = 0; i < options.instances; ++i) {
-    threads.emplace_back([&stop] {
-      pthread_setname_np(pthread_self(), kWakeUpThreadName);
-      while (!stop.load())
-        std::this_thread::sleep_until(
-            ombrix::dsp::NextPassTime(Clock::now(), ombrix::dsp::CorrectionWorkerIntervals{}.active));
-    });
-  }
-  Wait(options.warmUpSeconds);
-  const ThreadTimes before = ReadThreadTimes();
-  const auto wallBefore = Clock::now();
-  Wait(options.seconds);
-  const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
-  const ThreadTimes after = ReadThreadTimes();
-  stop.store(true);
-  for (auto& thread : threads) thread.join();
-  double cpu = 0.0;
-  for (const auto& [tid, entry] : after.byTid) {
-    const auto found = before.byTid.find(tid);
-    if (entry.first == kWakeUpThreadName && found != before.byTid.end()) cpu += entry.second - found->second.second;
-  }
-  return 100.0 * cpu / wall;
-}
-
 struct PluginResults {
   Measurement idle;
+  Measurement silent;
   Measurement playing;
 };
 
@@ -322,6 +309,10 @@ PluginResults MeasurePlugin(const Options& options, const std::string& bundle, c
   OnMessageThread([&] { session = std::make_unique<Session>(bundle, options.instances); });
   std::fprintf(stderr, "bench_instances: %s: idle\n", label);
   results.idle = Measure(options, *session);
+  std::fprintf(stderr, "bench_instances: %s: silent buffers\n", label);
+  session->StartAudio(true);
+  results.silent = Measure(options, *session);
+  session->StopAudio();
   std::fprintf(stderr, "bench_instances: %s: playing\n", label);
   session->StartAudio();
   results.playing = Measure(options, *session);
@@ -340,10 +331,11 @@ double MedianOf(std::vector<double> values) {
 // The median of each share over the rounds; late blocks added up.
 Measurement Median(const std::vector<Measurement>& rounds) {
   Measurement m;
-  std::vector<double> shares;
+  std::vector<double> shares, resident;
   std::map<std::string, std::vector<double>> threadShares;
   for (const Measurement& round : rounds) {
     shares.push_back(round.share);
+    resident.push_back(round.residentMiB);
     m.lateBlocks += round.lateBlocks;
     for (const auto& [name, group] : round.threads) {
       m.threads[name].threads = std::max(m.threads[name].threads, group.threads);
@@ -351,6 +343,7 @@ Measurement Median(const std::vector<Measurement>& rounds) {
     }
   }
   m.share = MedianOf(shares);
+  m.residentMiB = MedianOf(resident);
   for (auto& [name, values] : threadShares) {
     for (const Measurement& round : rounds) {
       const auto found = round.threads.find(name);
@@ -393,8 +386,7 @@ void PrintThreads(const char* title, const Measurement& floor, const Measurement
   }
 }
 
-void PrintResults(const Options& options, const PluginResults& floor, const PluginResults& plugin,
-                  double bareWakeUps) {
+void PrintResults(const Options& options, const PluginResults& floor, const PluginResults& plugin) {
   std::printf(
       "%d instances each, %.0f Hz stereo, %d-frame blocks at real-time pace, \"Correct\" on, "
       "%.0f s measured per case, median of %d rounds\n\n",
@@ -407,15 +399,17 @@ void PrintResults(const Options& options, const PluginResults& floor, const Plug
                 above / options.instances);
   };
   row("idle (no audio)", floor.idle, plugin.idle);
+  row("silent buffers flowing", floor.silent, plugin.silent);
   row("playing, correction on", floor.playing, plugin.playing);
   if (floor.playing.lateBlocks + plugin.playing.lateBlocks > 0)
     std::printf("late audio blocks: pass-through %ld, Ombrix %ld\n", floor.playing.lateBlocks,
                 plugin.playing.lateBlocks);
-  std::printf(
-      "for comparison: %d threads that only wake every 10 ms on the workers' grid cost %.2f %% of a core "
-      "(%.1f us a wake-up)\n",
-      options.instances, bareWakeUps, 1e4 * bareWakeUps / (options.instances * 100.0));
+  const double residentAbove = plugin.idle.residentMiB - floor.idle.residentMiB;
+  std::printf("resident size after loading: pass-through %.1f MiB, Ombrix %.1f MiB: %.1f MiB above the floor, "
+              "%.2f MiB per instance\n",
+              floor.idle.residentMiB, plugin.idle.residentMiB, residentAbove, residentAbove / options.instances);
   PrintThreads("idle", floor.idle, plugin.idle);
+  PrintThreads("silent buffers flowing", floor.silent, plugin.silent);
   PrintThreads("playing", floor.playing, plugin.playing);
 }
 
@@ -440,21 +434,20 @@ int main(int argc, char** argv) {
     return 2;
   }
   const juce::File dataFolder = PrepareDataFolder();
-  std::vector<Measurement> floorIdle, floorPlaying, pluginIdle, pluginPlaying;
-  double bareWakeUps = 0.0;
+  std::vector<Measurement> floorIdle, floorSilent, floorPlaying, pluginIdle, pluginSilent, pluginPlaying;
   {
     juce::ScopedJuceInitialiser_GUI juce;
     std::thread control([&] {
       pthread_setname_np(pthread_self(), "bench control");
-      std::fprintf(stderr, "bench_instances: bare thread wake-ups\n");
-      bareWakeUps = MeasureBareWakeUps(options);
       for (int round = 0; round < options.rounds; ++round) {
         std::fprintf(stderr, "bench_instances: round %d of %d\n", round + 1, options.rounds);
         const PluginResults floor = MeasurePlugin(options, options.floor, "pass-through");
         const PluginResults plugin = MeasurePlugin(options, options.plugin, "Ombrix");
         floorIdle.push_back(floor.idle);
+        floorSilent.push_back(floor.silent);
         floorPlaying.push_back(floor.playing);
         pluginIdle.push_back(plugin.idle);
+        pluginSilent.push_back(plugin.silent);
         pluginPlaying.push_back(plugin.playing);
       }
       juce::MessageManager::getInstance()->stopDispatchLoop();
@@ -463,7 +456,7 @@ int main(int argc, char** argv) {
     control.join();
   }
   dataFolder.deleteRecursively();
-  PrintResults(options, PluginResults{Median(floorIdle), Median(floorPlaying)},
-               PluginResults{Median(pluginIdle), Median(pluginPlaying)}, bareWakeUps);
+  PrintResults(options, PluginResults{Median(floorIdle), Median(floorSilent), Median(floorPlaying)},
+               PluginResults{Median(pluginIdle), Median(pluginSilent), Median(pluginPlaying)});
   return 0;
 }
