@@ -19,8 +19,8 @@ endif()
 # Every framework-free static library is made the same way: all .cpp files of
 # its folder, our warnings, the project root on the include path.
 # A file NAME_windows.cpp takes the place of NAME.cpp in the Windows build.
-function(ombrix_add_static_library name folder)
-  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+function(ombrix_platform_sources out_var)
+  set(sources ${ARGN})
   set(windows_sources ${sources})
   list(FILTER windows_sources INCLUDE REGEX "_windows\\.cpp$")
   list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
@@ -31,6 +31,12 @@ function(ombrix_add_static_library name folder)
     endforeach()
     list(APPEND sources ${windows_sources})
   endif()
+  set(${out_var} ${sources} PARENT_SCOPE)
+endfunction()
+
+function(ombrix_add_static_library name folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  ombrix_platform_sources(sources ${sources})
   if(NOT sources)
     set(sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()

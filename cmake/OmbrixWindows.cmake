@@ -35,8 +35,11 @@ function(ombrix_windows_juce_fixes)
 endfunction()
 
 # libsndfile opens UTF-16 paths (sf_wchar_open); FLAC's headers are for a static library.
+# NOMINMAX and WIN32_LEAN_AND_MEAN with the values JUCE gives them itself (no
+# redefinition warnings); JUCE has no DirectWrite with mingw (text goes
+# through GDI), which it would otherwise warn about.
 add_compile_definitions(ENABLE_SNDFILE_WINDOWS_PROTOTYPES=1 FLAC__NO_DLL UNICODE _UNICODE
-  WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+  WIN32_LEAN_AND_MEAN=1 NOMINMAX= _WIN32_WINNT=0x0A00 JUCE_USE_DIRECTWRITE=0)
 add_link_options(-static -static-libgcc -static-libstdc++)
 # Programs get the 8 MiB main-thread stack they have on Linux (Windows gives
 # 1 MiB; libvorbis' encoder alone needs more).

@@ -207,6 +207,7 @@ void OmbrixEditor::Tick(const ombrix::EditorTick& tick) {
   // control follow here: each repaints when what it shows has changed.
   for (TickFollower* follower : controls_->followers) follower->Follow();
   if (controls_->updatePill != nullptr) controls_->updatePill->Poll();
+  pendingPaint_.Tick();
 }
 
 void OmbrixEditor::RefreshAll() {

@@ -11,6 +11,7 @@
 #include "editor/dialog_boxes.h"
 #include "editor/editor_controls.h"
 #include "editor/look_and_feel.h"
+#include "editor/pending_paint_flush.h"
 #include "editor/text_entry.h"
 #include "plugin/editor_callables.h"
 #include "plugin/editor_hooks.h"
@@ -74,6 +75,7 @@ class OmbrixEditor final : public juce::AudioProcessorEditor, public ombrix::Edi
   std::optional<float> openingScale_;  // the scale to grow to after opening small
   std::unique_ptr<Growth> growth_;
   bool correctingShown_ = false;
+  PendingPaintFlush pendingPaint_{*this};
 };
 
 }  // namespace tonal_panel

@@ -9,6 +9,7 @@
 // The holder of a Standalone plug-in: the processor on the audio device.
 #include <juce_audio_plugin_client/Standalone/juce_StandaloneFilterWindow.h>
 
+#include "library/data_folders.h"
 #include "plugin/standalone/audio_settings_panel.h"
 
 namespace ombrix::standalone {
@@ -151,6 +152,10 @@ class Application final : public juce::JUCEApplication {
     options.osxLibrarySubFolder = "Application Support";
 #if JUCE_LINUX || JUCE_BSD
     options.folderName = "~/.config";
+#elif JUCE_WINDOWS
+    // Beside the targets and presets in %LOCALAPPDATA%\Ombrix: the audio
+    // device belongs to this computer, not to a roaming profile.
+    options.folderName = juce::String(ProductFolder().wstring().c_str());
 #endif
     properties_.setStorageParameters(options);
   }

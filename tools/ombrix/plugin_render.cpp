@@ -1,12 +1,9 @@
 #include "tools/ombrix/plugin_render.h"
 
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "core/parameter_table.h"
-#include "library/file_helpers.h"
 #include "tools/host/plugin_host.h"
 #include "tools/ombrix/command_error.h"
 
@@ -62,9 +59,8 @@ class BlockRenderer {
     }
     const int skipped = std::min(latencyToSkip_, frames);
     latencyToSkip_ -= skipped;
-    if (frames > skipped &&
-        !sink.Write(interleaved_.data() + static_cast<std::size_t>(skipped * channels_),
-                    static_cast<std::size_t>(frames - skipped)))
+    if (frames > skipped && !sink.Write(interleaved_.data() + static_cast<std::size_t>(skipped * channels_),
+                                        static_cast<std::size_t>(frames - skipped)))
       throw Failure("could not write the rendered audio");
   }
 
@@ -79,31 +75,16 @@ class BlockRenderer {
 
 }  // namespace
 
-std::string DefaultPluginBundle() {
-  // An installed ombrix uses the bundle installed beside it: /usr/bin/ombrix
-  // the one in /usr/lib/vst3, ~/.local/bin/ombrix the one in ~/.vst3.
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", error);
-  if (!error) {
-    const std::filesystem::path prefix = self.parent_path().parent_path();
-    for (const std::filesystem::path& candidate :
-         {prefix / "lib/vst3/Ombrix.vst3", prefix.parent_path() / ".vst3/Ombrix.vst3"}) {
-      if (std::filesystem::is_directory(candidate, error)) return PathToUtf8(candidate);
-    }
-  }
-  // The build's own, beside a tool in the build tree.
-  return OMBRIX_VST3_BUNDLE;
-}
-
-void RenderThroughPlugin(const std::string& bundlePath, const RenderState& state, FrameSource& source,
-                         FrameSink& sink, Progress& progress) {
+void RenderThroughPlugin(const std::string& bundlePath, const RenderState& state, FrameSource& source, FrameSink& sink,
+                         Progress& progress) {
   const int channels = source.Channels();
   if (channels != 1 && channels != 2)
     throw Failure("only mono and stereo audio can be rendered, not " + std::to_string(channels) + " channels");
   const double sampleRate = source.SampleRate();
 
   juce::String error;
-  host::LoadedPlugin loaded = host::LoadVst3(juce::String::fromUTF8(bundlePath.c_str()), sampleRate, kBlockFrames, error);
+  host::LoadedPlugin loaded =
+      host::LoadVst3(juce::String::fromUTF8(bundlePath.c_str()), sampleRate, kBlockFrames, error);
   if (loaded.instance == nullptr)
     throw Failure("could not load the plug-in " + bundlePath + ": " + error.toStdString());
   juce::AudioPluginInstance& plugin = *loaded.instance;

@@ -11,14 +11,16 @@
 namespace ombrix::cli {
 
 // The bundle installed beside this program (PREFIX/lib/vst3 beside
-// PREFIX/bin, or ~/.vst3 beside ~/.local/bin), else the one its build produced.
+// PREFIX/bin, or ~/.vst3 beside ~/.local/bin), else the one its build
+// produced. On Windows: Ombrix.vst3 beside the program, the build's own, else
+// the one in %CommonProgramFiles%\VST3 (default_plugin_bundle_windows.cpp).
 std::string DefaultPluginBundle();
 
 // Loads the bundle, hands it the state through its state interface, and
 // feeds the whole source through it in blocks of 512 frames into the sink,
 // at the source's rate and channel count (mono or stereo only). Progress
 // counts frames. Throws Failure.
-void RenderThroughPlugin(const std::string& bundlePath, const RenderState& state, FrameSource& source,
-                         FrameSink& sink, Progress& progress);
+void RenderThroughPlugin(const std::string& bundlePath, const RenderState& state, FrameSource& source, FrameSink& sink,
+                         Progress& progress);
 
 }  // namespace ombrix::cli

@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
   std::printf("  full repaint, scale 1   %.2f ms\n", Milliseconds()["Repaint/1"]);
   std::printf("  full repaint, scale 2   %.2f ms\n", Milliseconds()["Repaint/2"]);
   std::printf("  idle tick (48 kHz)      %.3f ms\n", Milliseconds()["IdleTick"]);
-  if (std::getenv("DISPLAY") == nullptr) {
+  if (!ombrix::host::DisplayAvailable()) {
     std::printf("  open editor in a window: skipped (no display; run under xvfb-run)\n");
   } else {
     for (const float scale : {1.0f, 2.0f}) {
