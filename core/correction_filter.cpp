@@ -147,27 +147,32 @@ void CorrectionFilter::FlushTinyState() {
   }
 }
 
-template <typename Sample>
-void CorrectionFilter::ProcessBlock(Sample* const* channels, int channelCount, int frames) {
-  if (channels == nullptr || channelCount <= 0 || frames <= 0) return;
-  const int used = std::min(channelCount, kMaxChannels);
+template <typename RunFunction>
+void CorrectionFilter::RunBetweenChecks(int frames, RunFunction run) {
   int done = 0;
   while (done < frames) {
-    int run;
+    int length;
     if (countdown_ == 0) {
       RedesignIfMoved();
       // The targets only change between calls, so every later check of this
       // call would find nothing to do: run to the end of the block and keep
       // the 32-sample rhythm for the next call.
-      run = frames - done;
-      countdown_ = (kCheckInterval - run % kCheckInterval) % kCheckInterval;
+      length = frames - done;
+      countdown_ = (kCheckInterval - length % kCheckInterval) % kCheckInterval;
     } else {
-      run = std::min(countdown_, frames - done);
-      countdown_ -= run;
+      length = std::min(countdown_, frames - done);
+      countdown_ -= length;
     }
-    Run(channels, used, done, run);
-    done += run;
+    run(done, length);
+    done += length;
   }
+}
+
+template <typename Sample>
+void CorrectionFilter::ProcessBlock(Sample* const* channels, int channelCount, int frames) {
+  if (channels == nullptr || channelCount <= 0 || frames <= 0) return;
+  const int used = std::min(channelCount, kMaxChannels);
+  RunBetweenChecks(frames, [&](int start, int length) { Run(channels, used, start, length); });
   FlushTinyState();
 }
 
@@ -181,20 +186,7 @@ bool CorrectionFilter::AtRest() const {
 }
 
 void CorrectionFilter::AdvanceThroughSilence(int frames) {
-  // ProcessBlock's rhythm of checks, without the filtering.
-  int done = 0;
-  while (done < frames) {
-    int run;
-    if (countdown_ == 0) {
-      RedesignIfMoved();
-      run = frames - done;
-      countdown_ = (kCheckInterval - run % kCheckInterval) % kCheckInterval;
-    } else {
-      run = std::min(countdown_, frames - done);
-      countdown_ -= run;
-    }
-    done += run;
-  }
+  RunBetweenChecks(frames, [](int, int) {});  // the same checks, nothing to filter
 }
 
 void CorrectionFilter::Process(double* const* channels, int channelCount, int frames) {

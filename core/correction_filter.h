@@ -54,6 +54,10 @@ class CorrectionFilter {
   using ChannelState = std::array<SectionState, kEqSections>;
 
   void RedesignIfMoved();
+  // Splits a block at the redesign checks (one every 32 samples, carried
+  // across calls) and calls run(first frame, length) for each piece.
+  template <typename RunFunction>
+  void RunBetweenChecks(int frames, RunFunction run);
   template <typename Sample>
   void ProcessBlock(Sample* const* channels, int channelCount, int frames);
   template <typename Sample>

@@ -23,13 +23,8 @@ AnalysisFifo::AnalysisFifo() {
 
 AnalysisFifo::~AnalysisFifo() = default;
 
-template <typename Sample>
-int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int numFrames) {
-  if (channels == nullptr || numChannels <= 0 || numFrames <= 0) return 0;
-  const Sample* left = channels[0];
-  const Sample* right = numChannels >= 2 && channels[1] != nullptr ? channels[1] : left;
-  if (left == nullptr) return 0;
-
+template <typename Store>
+int AnalysisFifo::Write(int numFrames, Store store) {
   const std::uint64_t write = write_.load(std::memory_order_relaxed);  // our own counter
   const std::uint64_t read = read_.load(std::memory_order_acquire);
   const std::uint64_t free = kCapacity - (write - read);
@@ -42,18 +37,32 @@ int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int n
   // At most two contiguous runs: up to the end of the storage, then from slot 0.
   const std::size_t start = static_cast<std::size_t>(write & kMask);
   const std::size_t first = std::min(n, kCapacity - start);
-  Frame* out = frames_.get();
-  for (std::size_t j = 0; j < first; ++j) {
-    out[start + j].left = static_cast<float>(left[j]);
-    out[start + j].right = static_cast<float>(right[j]);
-  }
-  for (std::size_t j = first; j < n; ++j) {
-    out[j - first].left = static_cast<float>(left[j]);
-    out[j - first].right = static_cast<float>(right[j]);
-  }
+  store(frames_.get() + start, 0, first);
+  store(frames_.get(), first, n - first);
   write_.store(write + n, std::memory_order_release);
   TellListener(write + n - read);
   return static_cast<int>(n);
+}
+
+template <typename Sample>
+int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int numFrames) {
+  if (channels == nullptr || numChannels <= 0 || numFrames <= 0) return 0;
+  const Sample* left = channels[0];
+  const Sample* right = numChannels >= 2 && channels[1] != nullptr ? channels[1] : left;
+  if (left == nullptr) return 0;
+  return Write(numFrames, [left, right](Frame* out, std::size_t from, std::size_t count) {
+    for (std::size_t j = 0; j < count; ++j) {
+      out[j].left = static_cast<float>(left[from + j]);
+      out[j].right = static_cast<float>(right[from + j]);
+    }
+  });
+}
+
+int AnalysisFifo::PushSilence(int numFrames) {
+  if (numFrames <= 0) return 0;
+  return Write(numFrames, [](Frame* out, std::size_t, std::size_t count) {
+    if (count > 0) std::memset(static_cast<void*>(out), 0, count * sizeof(Frame));
+  });
 }
 
 void AnalysisFifo::TellListener(std::uint64_t waiting) const {

@@ -43,6 +43,8 @@ class AnalysisFifo {
   // numFrames <= 0. No allocation, no lock, bounded work.
   int Push(const double* const* channels, int numChannels, int numFrames);
   int Push(const float* const* channels, int numChannels, int numFrames);
+  // Producer. The same as pushing numFrames frames of zeros, more cheaply.
+  int PushSilence(int numFrames);
 
   // Consumer. Copies up to maxFrames of the oldest frames into left and
   // right and returns how many were copied.
@@ -67,6 +69,10 @@ class AnalysisFifo {
  private:
   template <typename Sample>
   int PushImpl(const Sample* const* channels, int numChannels, int numFrames);
+  // Stores up to numFrames frames as store(slots, first frame, count) does,
+  // in at most two runs, and tells the listener.
+  template <typename Store>
+  int Write(int numFrames, Store store);
   void TellListener(std::uint64_t waiting) const;
 
   struct AlignedDelete {

@@ -238,12 +238,11 @@ void TruePeakMeter::ForgetChannelsFrom(int measured) {
 
 bool TruePeakMeter::AtRest(int numChannels) const {
   const int measured = std::clamp(numChannels, 0, kMaxChannels);
+  int sound = 0;
   for (int c = 0; c < measured; ++c) {
-    for (int i = 0; i < kHistory; ++i) {
-      if (history_[c][i] != 0.0f) return false;
-    }
+    for (int i = 0; i < kHistory; ++i) sound |= history_[c][i] != 0.0f ? 1 : 0;
   }
-  return true;
+  return sound == 0;
 }
 
 void TruePeakMeter::ProcessSilence(int numChannels, int numFrames) {

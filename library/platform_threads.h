@@ -1,8 +1,8 @@
 #pragma once
 // The thread facilities whose calls depend on the operating system: naming a
 // thread, and a signal a worker sleeps on until it is woken, stopped or a
-// deadline comes. (A Windows build uses SetThreadDescription and a semaphore
-// object with WaitForSingleObject.)
+// deadline comes. (A Windows build uses SetThreadDescription and
+// WaitOnAddress.)
 #include <atomic>
 #include <chrono>
 #include <memory>

@@ -16,12 +16,18 @@ constexpr int kOfflineFeedFrames = 512;   // offline analysis input granularity
 
 float ToDbReadout(double linearPeak) { return static_cast<float>(dsp::LinearPeakToDb(linearPeak)); }
 
+// Chunk by chunk without a branch per sample, so the compiler vectorises it;
+// a NaN counts as sound.
 template <typename Sample>
 bool AllZero(const Sample* const* channels, int channelCount, int frames) {
+  constexpr int kChunk = 64;
   for (int ch = 0; ch < channelCount; ++ch) {
     const Sample* samples = channels[ch];
-    for (int i = 0; i < frames; ++i) {
-      if (samples[i] != Sample(0)) return false;
+    for (int start = 0; start < frames; start += kChunk) {
+      const int end = std::min(frames, start + kChunk);
+      int sound = 0;
+      for (int i = start; i < end; ++i) sound |= samples[i] != Sample(0) ? 1 : 0;
+      if (sound != 0) return false;
     }
   }
   return true;
@@ -97,7 +103,12 @@ void Ombrix::ProcessBlock(juce::AudioBuffer<Sample>& buffer) {
   const bool correcting = ParamOn(kCorrect) && !bypass;
   const bool offline = isNonRealtime();
   renderingOffline_.store(offline, std::memory_order_relaxed);
-  if (correcting && !offline) workerFifo_.Push(channels, c, frames);
+  if (correcting && !offline) {
+    if (silent)
+      workerFifo_.PushSilence(frames);
+    else
+      workerFifo_.Push(channels, c, frames);
+  }
   if (correcting && offline) ComputeOfflineGains(channels, c, frames);
   if (!ParamOn(kCorrect)) offlinePrimed_ = false;
 

@@ -60,6 +60,30 @@ TEST(AnalysisFifo, FramesWrapAroundTheStorageInOrder) {
   EXPECT_EQ(fifo.FramesRead(), static_cast<std::uint64_t>(next));
 }
 
+// Silence pushed between sound, across the end of the storage and into a
+// full ring, reads back exactly as pushed zeros would.
+TEST(AnalysisFifo, PushedSilenceReadsAsZerosInItsPlace) {
+  AnalysisFifo fifo;
+  std::vector<float> l(kCapacity), r(kCapacity);
+  const std::vector<double> sound = Ramp(60000, 1.0, 1.0);
+  const double* channels[2] = {sound.data(), sound.data()};
+  ASSERT_EQ(fifo.Push(channels, 2, 60000), 60000);
+  ASSERT_EQ(fifo.Read(l.data(), r.data(), 60000), 60000);
+  // Slots 60000.. still hold the ramp; the silence wraps past slot 65535.
+  ASSERT_EQ(fifo.Push(channels, 2, 3), 3);
+  EXPECT_EQ(fifo.PushSilence(10000), 10000);
+  ASSERT_EQ(fifo.Push(channels, 2, 2), 2);
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), kCapacity), 10005);
+  const auto expected = [](int n) { return n < 3 ? n + 1.0f : n < 10003 ? 0.0f : n - 10002.0f; };
+  for (int n = 0; n < 10005; ++n) {
+    ASSERT_EQ(l[static_cast<std::size_t>(n)], expected(n)) << n;
+    ASSERT_EQ(r[static_cast<std::size_t>(n)], expected(n)) << n;
+  }
+  EXPECT_EQ(fifo.PushSilence(70000), kCapacity);  // as a push of zeros: what does not fit is dropped
+  EXPECT_EQ(fifo.PushSilence(1), 0);
+  EXPECT_EQ(fifo.PushSilence(0), 0);
+}
+
 TEST(AnalysisFifo, MonoIsDuplicatedAndExtraChannelsAreIgnored) {
   struct Case {
     int channels;

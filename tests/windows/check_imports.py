@@ -16,6 +16,8 @@ SYSTEM_DLLS = {
     "rpcrt4.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "uxtheme.dll",
     "version.dll", "winhttp.dll", "wininet.dll", "winmm.dll", "ws2_32.dll", "wsock32.dll",
     "dxgi.dll", "d2d1.dll", "dwrite.dll", "shcore.dll", "bcrypt.dll",
+    # The API set of WaitOnAddress (Windows 8 and later).
+    "api-ms-win-core-synch-l1-2-0.dll",
 }
 BINARY_SUFFIXES = {".exe", ".dll", ".vst3"}
 
