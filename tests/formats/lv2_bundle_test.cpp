@@ -79,7 +79,9 @@ TEST_F(Lv2Bundle, TheManifestNamesThePluginByItsHttpsUri) {
   LilvNode* coreBundle = lilv_new_uri(world_, core.c_str());
   lilv_world_load_bundle(world_, coreBundle);
   lilv_node_free(coreBundle);
-  lilv_world_load_specifications(world_);
+  LilvNode* coreVocabulary = lilv_new_uri(world_, "http://lv2plug.in/ns/lv2core");
+  lilv_world_load_resource(world_, coreVocabulary);  // lv2core.ttl, where the classes are defined
+  lilv_node_free(coreVocabulary);
   lilv_world_load_plugin_classes(world_);
   const LilvPluginClass* pluginClass = lilv_plugin_get_class(plugin_);
   ASSERT_NE(pluginClass, nullptr);
