@@ -201,6 +201,8 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   void ComputeOfflineGains(Sample* const* channels, int channelCount, int frames);
   template <typename Sample>
   void ApplyCorrection(Sample* const* channels, int channelCount, int frames, bool silent);
+  // One sample's step of the correction's cross-fade towards goal (0 or 1).
+  void StepRamp(double goal);
   template <typename Sample>
   void RunMeters(const Sample* const* channels, int channelCount, int frames, bool silent);
   void UpdateFreezeState(int index, ParamSource source);

@@ -167,6 +167,13 @@ void Ombrix::ComputeOfflineGains(Sample* const* channels, int channelCount, int 
   published_.SetAppliedCopy(gains);
 }
 
+void Ombrix::StepRamp(double goal) {
+  if (rampPosition_ < goal)
+    rampPosition_ = std::min(1.0, rampPosition_ + rampStep_);
+  else if (rampPosition_ > goal)
+    rampPosition_ = std::max(0.0, rampPosition_ - rampStep_);
+}
+
 template <typename Sample>
 void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int frames, bool silent) {
   const CorrectionGains gains = published_.Applied();
@@ -182,12 +189,7 @@ void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int fram
     for (int start = 0; start < frames; start += kPieceFrames) {
       const int count = std::min(kPieceFrames, frames - start);
       filter_.AdvanceThroughSilence(count);
-      for (int i = 0; i < count && rampPosition_ != goal; ++i) {
-        if (rampPosition_ < goal)
-          rampPosition_ = std::min(1.0, rampPosition_ + rampStep_);
-        else
-          rampPosition_ = std::max(0.0, rampPosition_ - rampStep_);
-      }
+      for (int i = 0; i < count && rampPosition_ != goal; ++i) StepRamp(goal);
     }
     ++silentBlocksShortened_;
     return;
@@ -207,10 +209,7 @@ void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int fram
     }
 
     for (int i = 0; i < count; ++i) {
-      if (rampPosition_ < goal)
-        rampPosition_ = std::min(1.0, rampPosition_ + rampStep_);
-      else if (rampPosition_ > goal)
-        rampPosition_ = std::max(0.0, rampPosition_ - rampStep_);
+      StepRamp(goal);
       for (int ch = 0; ch < channelCount; ++ch) {
         if (rampPosition_ <= 0.0)
           piece[ch][i] = dry[ch][i];
