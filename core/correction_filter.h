@@ -16,7 +16,7 @@ class CorrectionFilter {
   static constexpr int kCheckInterval = 32;        // samples between target checks
   static constexpr double kRedesignThreshold = 1e-4;  // dB or Hz
 
-  CorrectionFilter() { Prepare(48000.0); }
+  CorrectionFilter();
 
   // Sets the rate, zero gains, crossovers 200/2000/6000 Hz, loads the
   // coefficients and clears the state. A rate that is not a positive finite
@@ -40,6 +40,11 @@ class CorrectionFilter {
   void Process(double* const* channels, int channelCount, int frames);
   // Float buffers are filtered in double and rounded back on the way out.
   void Process(float* const* channels, int channelCount, int frames);
+
+  // Whether the stereo cascade runs on AVX where the CPU has it (the
+  // default); the output is the same either way.
+  void AllowAvx(bool allowed);
+  bool UsesAvx() const { return avx_; }
 
   double sampleRate() const { return sampleRate_; }
   const CorrectionGains& appliedGains() const { return appliedGains_; }
@@ -74,6 +79,7 @@ class CorrectionFilter {
   EqDesign design_{};  // the same coefficients serve both channels
   std::array<ChannelState, kMaxChannels> state_{};
   int countdown_ = 0;
+  bool avx_ = false;
 };
 
 }  // namespace ombrix

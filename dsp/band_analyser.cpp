@@ -6,7 +6,7 @@
 #include <cstring>
 #include <numbers>
 
-#include "dsp/fft_simd.h"
+#include "core/simd_support.h"
 #include "dsp/loudness_meter.h"
 
 namespace ombrix::dsp {

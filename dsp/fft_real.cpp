@@ -7,7 +7,7 @@
 #include <numbers>
 #include <utility>
 
-#include "dsp/fft_simd.h"
+#include "core/simd_support.h"
 
 namespace ombrix::dsp {
 

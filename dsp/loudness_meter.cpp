@@ -122,7 +122,11 @@ int LoudnessMeter::ProcessImpl(const Sample* const* channels, int numChannels, i
   while (offset < numFrames) {
     const int length = std::min(numFrames - offset, blockLength_ - samplesInBlock_);
     if (measured == 2) {
+#ifdef OMBRIX_STEREO_PAIRS
+      FilterStretchStereo(channels, offset, length);
+#else
       FilterStretch<2>(channels, offset, length);
+#endif
     } else {
       FilterStretch<1>(channels, offset, length);
     }
@@ -166,21 +170,65 @@ void LoudnessMeter::FilterStretch(const Sample* const* channels, int offset, int
     }
     sum += energy;
   }
-  for (int c = 0; c < Channels; ++c) {
-    bool finite = true;
-    for (double& v : z[c]) {
-      const double magnitude = std::fabs(v);
-      if (!(magnitude <= DBL_MAX)) finite = false;
-      if (magnitude < kTinyState) v = 0.0;  // keep denormals out of a decaying filter
-    }
-    if (!finite) {
-      for (double& v : z[c]) v = 0.0;
-    }
-    states_[c][0].z1 = z[c][0];
-    states_[c][0].z2 = z[c][1];
-    states_[c][1].z1 = z[c][2];
-    states_[c][1].z2 = z[c][3];
+  for (int c = 0; c < Channels; ++c) StoreState(c, z[c]);
+  AddToBlock(sum);
+}
+
+#ifdef OMBRIX_STEREO_PAIRS
+// FilterStretch<2> with the two channels in the lanes of one register: the
+// same operations in the same order on each, so the same results. The
+// high-pass's numerator is 1, -2, 1 exactly, so its products by b0 and b2
+// are the samples themselves and -2 y1 is exact.
+template <typename Sample>
+void LoudnessMeter::FilterStretchStereo(const Sample* const* channels, int offset, int length) {
+  const Biquad s1 = stage1_;
+  const Pair b0 = {s1.b0, s1.b0}, b1 = {s1.b1, s1.b1}, b2 = {s1.b2, s1.b2};
+  const Pair a1 = {s1.a1, s1.a1}, a2 = {s1.a2, s1.a2};
+  const Pair c1 = {stage2_.a1, stage2_.a1}, c2 = {stage2_.a2, stage2_.a2};
+  const Pair minusTwo = {-2.0, -2.0};
+  const Sample* left = channels[0] + offset;
+  const Sample* right = channels[1] + offset;
+  Pair z0 = {states_[0][0].z1, states_[1][0].z1};
+  Pair z1 = {states_[0][0].z2, states_[1][0].z2};
+  Pair z2 = {states_[0][1].z1, states_[1][1].z1};
+  Pair z3 = {states_[0][1].z2, states_[1][1].z2};
+  double sum = 0.0;
+  for (int j = 0; j < length; ++j) {
+    const Pair x = {Sanitize(static_cast<double>(left[j])), Sanitize(static_cast<double>(right[j]))};
+    const Pair y1 = b0 * x + z0;
+    z0 = (b1 * x + z1) - a1 * y1;
+    z1 = b2 * x - a2 * y1;
+    const Pair y2 = y1 + z2;
+    z2 = (minusTwo * y1 + z3) - c1 * y2;
+    z3 = y1 - c2 * y2;
+    const Pair energy = y2 * y2;
+    sum += energy[0] + energy[1];
   }
+  double zl[4] = {z0[0], z1[0], z2[0], z3[0]};
+  double zr[4] = {z0[1], z1[1], z2[1], z3[1]};
+  StoreState(0, zl);
+  StoreState(1, zr);
+  AddToBlock(sum);
+}
+#endif
+
+void LoudnessMeter::StoreState(int channel, double (&z)[4]) {
+  bool finite = true;
+  for (double& v : z) {
+    const double magnitude = std::fabs(v);
+    if (!(magnitude <= DBL_MAX)) finite = false;
+    if (magnitude < kTinyState) v = 0.0;  // keep denormals out of a decaying filter
+  }
+  if (!finite) {
+    for (double& v : z) v = 0.0;
+  }
+  states_[channel][0].z1 = z[0];
+  states_[channel][0].z2 = z[1];
+  states_[channel][1].z1 = z[2];
+  states_[channel][1].z2 = z[3];
+}
+
+void LoudnessMeter::AddToBlock(double sum) {
   blockSum_ += sum;
   if (!(std::fabs(blockSum_) <= DBL_MAX)) blockSum_ = 0.0;
 }

@@ -27,6 +27,11 @@
 #include "dsp/loudness_histogram.h"
 #include "dsp/loudness_reading.h"
 
+// Two channels' filters share one register (SSE2 on x86-64, NEON on arm64).
+#if defined(__GNUC__) || defined(__clang__)
+#define OMBRIX_STEREO_PAIRS 1
+#endif
+
 namespace ombrix::dsp {
 
 class LoudnessMeter {
@@ -120,11 +125,22 @@ class LoudnessMeter {
   struct State {
     double z1 = 0.0, z2 = 0.0;
   };
+#ifdef OMBRIX_STEREO_PAIRS
+  typedef double Pair __attribute__((vector_size(16)));
+#endif
 
   template <typename Sample>
   int ProcessImpl(const Sample* const* channels, int numChannels, int numFrames);
   template <int Channels, typename Sample>
   void FilterStretch(const Sample* const* channels, int offset, int length);
+#ifdef OMBRIX_STEREO_PAIRS
+  template <typename Sample>
+  void FilterStretchStereo(const Sample* const* channels, int offset, int length);
+#endif
+  // Ends a stretch: the filter state of one channel, cleared when non-finite,
+  // and the stretch's energy.
+  void StoreState(int channel, double (&z)[4]);
+  void AddToBlock(double sum);
   void FinishBlock();
   // The mean of the `blocks` most recent ring entries.
   double RecentMean(int blocks) const;

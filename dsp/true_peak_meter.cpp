@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/simd_support.h"
+
 namespace ombrix::dsp {
 
 namespace {
@@ -72,7 +74,7 @@ void FramePeaks(const float* history, int count, const float* even, const float*
 
 // The largest of non-negative, non-NaN floats. Their bit patterns order like
 // their values, and an integer maximum vectorises without fast-math.
-float LargestOf(const float* values, int count) {
+inline float LargestOf(const float* values, int count) {
   std::int32_t best = 0;
   for (int j = 0; j < count; ++j) {
     std::int32_t bits;
@@ -83,6 +85,33 @@ float LargestOf(const float* values, int count) {
   std::memcpy(&result, &best, sizeof result);
   return result;
 }
+
+template <typename Sample>
+void SanitizeInto(const Sample* in, int count, float* out) {
+  for (int j = 0; j < count; ++j) out[j] = Sanitize(static_cast<double>(in[j]));
+}
+
+// The largest frame peak of frames [0, count); `scratch` holds count floats.
+float ChunkPeak(const float* history, int count, const float* even, const float* odd, const float* mid,
+                float* scratch) {
+  FramePeaks(history, count, even, odd, mid, scratch);
+  return LargestOf(scratch, count);
+}
+
+#ifdef OMBRIX_SIMD_AVX
+// The same loops compiled for AVX: eight frames per register, the same
+// operations in the same order on each, so the same results.
+OMBRIX_TARGET_AVX float ChunkPeakAvx(const float* history, int count, const float* even, const float* odd,
+                                     const float* mid, float* scratch) {
+  for (int j = 0; j < count; ++j) scratch[j] = FramePeak(history + j, even, odd, mid);
+  return LargestOf(scratch, count);
+}
+
+template <typename Sample>
+OMBRIX_TARGET_AVX void SanitizeIntoAvx(const Sample* in, int count, float* out) {
+  for (int j = 0; j < count; ++j) out[j] = Sanitize(static_cast<double>(in[j]));
+}
+#endif
 
 int BlockLengthFor(double sampleRate) {
   const double length = std::round(0.1 * sampleRate);  // halves away from zero
@@ -122,7 +151,7 @@ TruePeakMeter::Coefficients TruePeakMeter::DesignCoefficients() {
   return phases;
 }
 
-TruePeakMeter::TruePeakMeter() : coefficients_(DesignCoefficients()) {
+TruePeakMeter::TruePeakMeter() : coefficients_(DesignCoefficients()), avx_(CpuHasAvx()) {
   const auto& c0 = coefficients_[0];
   const auto& c1 = coefficients_[1];
   for (int t = 0; t < 8; ++t) {
@@ -183,7 +212,15 @@ void TruePeakMeter::ProcessChunk(const Sample* const* channels, int measured, in
   for (int c = 0; c < measured; ++c) {
     const Sample* in = channels[c] + offset;
     float* fresh = history_[c] + kHistory;
-    for (int j = 0; j < length; ++j) fresh[j] = Sanitize(static_cast<double>(in[j]));
+#ifdef OMBRIX_SIMD_AVX
+    if (avx_) {
+      SanitizeIntoAvx(in, length, fresh);
+    } else {
+      SanitizeInto(in, length, fresh);
+    }
+#else
+    SanitizeInto(in, length, fresh);
+#endif
     historyLive_[c] = true;
   }
 
@@ -206,11 +243,18 @@ void TruePeakMeter::ProcessChunk(const Sample* const* channels, int measured, in
   }
 
   if (special < length) {
-    alignas(16) float peaks[kChunk];
+    alignas(16) float scratch[kChunk];
+    const float* history[kMaxChannels] = {history_[0] + special, history_[1] + special};
+    const int count = length - special;
     float chunkPeak = 0.0f;
     for (int c = 0; c < measured; ++c) {
-      FramePeaks(history_[c] + special, length - special, even_.data(), odd_.data(), mid_.data(), peaks);
-      chunkPeak = std::max(chunkPeak, LargestOf(peaks, length - special));
+#ifdef OMBRIX_SIMD_AVX
+      const float peak = avx_ ? ChunkPeakAvx(history[c], count, even_.data(), odd_.data(), mid_.data(), scratch)
+                              : ChunkPeak(history[c], count, even_.data(), odd_.data(), mid_.data(), scratch);
+#else
+      const float peak = ChunkPeak(history[c], count, even_.data(), odd_.data(), mid_.data(), scratch);
+#endif
+      chunkPeak = std::max(chunkPeak, peak);
     }
     blockPeak_ = std::max(blockPeak_, static_cast<double>(chunkPeak));
     sinceResetPeak_ = std::max(sinceResetPeak_, static_cast<double>(chunkPeak));

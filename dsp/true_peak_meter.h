@@ -107,6 +107,7 @@ class TruePeakMeter {
   // Per channel: 15 samples of history followed by the chunk being measured.
   alignas(16) float history_[kMaxChannels][kHistory + kChunk]{};
   bool historyLive_[kMaxChannels]{};
+  bool avx_ = false;  // the AVX build of the interpolator may run here
 
   int warmUp_ = kWarmUpSamples;
   std::array<double, kRingBlocks> blockRing_{};

@@ -11,7 +11,7 @@
 namespace ombrix {
 namespace {
 
-constexpr int kPieceFrames = 64;          // filter and cross-fade granularity
+constexpr int kPieceFrames = 256;         // filter and cross-fade granularity
 constexpr int kOfflineFeedFrames = 512;   // offline analysis input granularity
 
 float ToDbReadout(double linearPeak) { return static_cast<float>(dsp::LinearPeakToDb(linearPeak)); }
@@ -208,6 +208,9 @@ void Ombrix::ApplyCorrection(Sample* const* channels, int channelCount, int fram
       for (int ch = 0; ch < channelCount; ++ch) std::copy_n(dry[ch], count, piece[ch]);
     }
 
+    // Fully in (the usual state while correcting): the filtered samples are
+    // the output as they stand.
+    if (rampPosition_ >= 1.0 && goal >= 1.0) continue;
     for (int i = 0; i < count; ++i) {
       StepRamp(goal);
       for (int ch = 0; ch < channelCount; ++ch) {

@@ -162,13 +162,21 @@ class ReferenceFilter {
   int countdown_ = 0;
 };
 
-TEST(CorrectionFilter, FollowsMovingTargetsExactlyLikeTheReference) {
+// Both stereo paths (the AVX pipeline where the CPU has AVX, the portable
+// one everywhere) against the reference, bit for bit, over blocks of 1 to
+// 150 frames: shorter and longer than the pipeline's depth.
+class CorrectionFilterPath : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CorrectionFilterPath, FollowsMovingTargetsExactlyLikeTheReference) {
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> blockSize(1, 150);
   std::uniform_real_distribution<double> gain(-6.0, 6.0);
   std::uniform_int_distribution<int> change(0, 3);
   const double fs = 48000.0;
   CorrectionFilter filter;
+  filter.AllowAvx(GetParam());
+  if (GetParam() && !filter.UsesAvx()) GTEST_SKIP() << "no AVX on this CPU";
+  ASSERT_EQ(filter.UsesAvx(), GetParam());
   filter.Prepare(fs);
   ReferenceFilter reference(fs);
   CorrectionGains gains{};
@@ -201,6 +209,9 @@ TEST(CorrectionFilter, FollowsMovingTargetsExactlyLikeTheReference) {
     ASSERT_EQ(a.right, b.right) << "block " << block;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, CorrectionFilterPath, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Avx" : "Portable"; });
 
 TEST(CorrectionFilter, RedesignsOnlyAtTheThirtyTwoSampleCheckAndOnlyBeyondTheThreshold) {
   CorrectionFilter filter;
