@@ -150,9 +150,30 @@ double SpectrumAnalysis::KWeightedMeanSquare(const GridCurve& bandPowers) {
 
 struct SpectrumAnalysis::Buffers {
   alignas(64) float ring[2][kFftSize];  // left, right: the most recent samples
-  alignas(64) float window[kFftSize];   // periodic Hann
   alignas(64) double power[kBins];      // both channels, unnormalised
 };
+
+namespace {
+
+// The periodic Hann window: one table for every analyser of the process, so
+// that many instances keep one copy in the cache rather than one each.
+const float* HannWindow() {
+  constexpr std::size_t kSize = SpectrumAnalysis::kFftSize;
+  struct Table {
+    alignas(64) float values[kSize];
+  };
+  static const Table table = [] {
+    Table t;
+    for (std::size_t n = 0; n < kSize; ++n) {
+      t.values[n] = static_cast<float>(
+          0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(n) / static_cast<double>(kSize)));
+    }
+    return t;
+  }();
+  return table.values;
+}
+
+}  // namespace
 
 SpectrumAnalysis::SpectrumAnalysis() {
   bandLevels_.fill(kNoLevel);
@@ -169,10 +190,7 @@ void SpectrumAnalysis::Configure(double sampleRate) {
   sampleRate_ = sampleRate;
   if (!buffers_) {
     buffers_ = std::make_unique<Buffers>();
-    for (std::size_t n = 0; n < kFftSize; ++n) {
-      buffers_->window[n] = static_cast<float>(
-          0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(n) / static_cast<double>(kFftSize)));
-    }
+    HannWindow();  // made here, off the worker's path
   }
   configured_ = fft_.Prepare();
   BuildBandTable();
@@ -315,15 +333,16 @@ void SpectrumAnalysis::AnalyseFrame() {
   Buffers& b = *buffers_;
   const std::size_t start = static_cast<std::size_t>(ringPosition_);
   const bool avx = fft_.Path() == RealFft8192::VectorPath::kAvx;
+  const float* window = HannWindow();
   for (std::size_t c = 0; c < 2; ++c) {
 #ifdef OMBRIX_SIMD_AVX
     if (avx) {
-      WindowAvx(b.ring[c], b.window, start, fft_.Input());
+      WindowAvx(b.ring[c], window, start, fft_.Input());
     } else {
-      WindowPortable(b.ring[c], b.window, start, fft_.Input());
+      WindowPortable(b.ring[c], window, start, fft_.Input());
     }
 #else
-    WindowPortable(b.ring[c], b.window, start, fft_.Input());
+    WindowPortable(b.ring[c], window, start, fft_.Input());
 #endif
     fft_.ForwardPower(b.power, c > 0);  // the first channel stores, the second adds
   }

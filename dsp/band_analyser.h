@@ -119,7 +119,7 @@ class SpectrumAnalysis {
   void FinishBlockSums();
 
   double sampleRate_ = 48000.0;
-  std::unique_ptr<Buffers> buffers_;  // rings, window, power spectrum; made by the first Configure
+  std::unique_ptr<Buffers> buffers_;  // rings and power spectrum; made by the first Configure
   RealFft8192 fft_;                   // its input is the windowed scratch
   std::uint64_t ringPosition_ = 0;    // 0..8191
   std::uint64_t hopCounter_ = 0;      // 0..2047

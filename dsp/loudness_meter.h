@@ -131,10 +131,13 @@ class LoudnessMeter {
 
   template <typename Sample>
   int ProcessImpl(const Sample* const* channels, int numChannels, int numFrames);
-  template <int Channels, typename Sample>
+  // kOrdinary: every sample of the stretch is finite and within +-1e30.
+  template <bool kOrdinary, typename Sample>
+  void FilterStretchOf(const Sample* const* channels, int measured, int offset, int length);
+  template <int Channels, bool kOrdinary, typename Sample>
   void FilterStretch(const Sample* const* channels, int offset, int length);
 #ifdef OMBRIX_STEREO_PAIRS
-  template <typename Sample>
+  template <bool kOrdinary, typename Sample>
   void FilterStretchStereo(const Sample* const* channels, int offset, int length);
 #endif
   // Ends a stretch: the filter state of one channel, cleared when non-finite,
