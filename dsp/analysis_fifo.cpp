@@ -50,19 +50,28 @@ int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int n
   const Sample* left = channels[0];
   const Sample* right = numChannels >= 2 && channels[1] != nullptr ? channels[1] : left;
   if (left == nullptr) return 0;
-  return Write(numFrames, [left, right](Frame* out, std::size_t from, std::size_t count) {
+  silenceFrom_.store(kSound, std::memory_order_relaxed);  // published with the frames by Write
+  const int stored = Write(numFrames, [left, right](Frame* out, std::size_t from, std::size_t count) {
     for (std::size_t j = 0; j < count; ++j) {
       out[j].left = static_cast<float>(left[from + j]);
       out[j].right = static_cast<float>(right[from + j]);
     }
   });
+  if (stored > 0) zeroedFrames_ = 0;
+  return stored;
 }
 
 int AnalysisFifo::PushSilence(int numFrames) {
   if (numFrames <= 0) return 0;
-  return Write(numFrames, [](Frame* out, std::size_t, std::size_t count) {
-    if (count > 0) std::memset(static_cast<void*>(out), 0, count * sizeof(Frame));
+  if (silenceFrom_.load(std::memory_order_relaxed) == kSound)
+    silenceFrom_.store(write_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  // Once silence has filled the whole storage every slot holds zeros already.
+  const bool zeroed = zeroedFrames_ >= kCapacity;
+  const int stored = Write(numFrames, [zeroed](Frame* out, std::size_t, std::size_t count) {
+    if (count > 0 && !zeroed) std::memset(static_cast<void*>(out), 0, count * sizeof(Frame));
   });
+  zeroedFrames_ = std::min<std::uint64_t>(zeroedFrames_ + static_cast<std::uint64_t>(stored), kCapacity);
+  return stored;
 }
 
 void AnalysisFifo::TellListener(std::uint64_t waiting) const {
@@ -83,12 +92,27 @@ int AnalysisFifo::Push(const float* const* channels, int numChannels, int numFra
   return PushImpl(channels, numChannels, numFrames);
 }
 
-int AnalysisFifo::Read(float* left, float* right, int maxFrames) {
+int AnalysisFifo::Read(float* left, float* right, int maxFrames) { return ReadImpl(left, right, maxFrames, nullptr); }
+
+int AnalysisFifo::Read(float* left, float* right, int maxFrames, bool& silent) {
+  silent = false;
+  return ReadImpl(left, right, maxFrames, &silent);
+}
+
+int AnalysisFifo::ReadImpl(float* left, float* right, int maxFrames, bool* silent) {
   if (left == nullptr || right == nullptr || maxFrames <= 0) return 0;
   const std::uint64_t read = read_.load(std::memory_order_relaxed);  // our own counter
   const std::uint64_t write = write_.load(std::memory_order_acquire);
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(maxFrames), write - read));
   if (n == 0) return 0;
+  // Loaded after write_: a push of sound among the frames up to `write` stored
+  // kSound before publishing them, so a start of silence seen here at or
+  // before `read` means every frame from `read` to `write` is silence.
+  if (silent != nullptr && silenceFrom_.load(std::memory_order_acquire) <= read) {
+    *silent = true;
+    read_.store(read + n, std::memory_order_release);
+    return static_cast<int>(n);
+  }
 
   const std::size_t start = static_cast<std::size_t>(read & kMask);
   const std::size_t first = std::min(n, kCapacity - start);

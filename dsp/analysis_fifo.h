@@ -49,6 +49,10 @@ class AnalysisFifo {
   // Consumer. Copies up to maxFrames of the oldest frames into left and
   // right and returns how many were copied.
   int Read(float* left, float* right, int maxFrames);
+  // Consumer. The same, except that frames all pushed as silence are passed
+  // over without copying: then `silent` is set and left and right are left
+  // as they were.
+  int Read(float* left, float* right, int maxFrames, bool& silent);
 
   // Consumer. Forgets every frame written so far.
   void Discard();
@@ -74,6 +78,8 @@ class AnalysisFifo {
   template <typename Store>
   int Write(int numFrames, Store store);
   void TellListener(std::uint64_t waiting) const;
+  // Reads; passes silence over when `silent` is given.
+  int ReadImpl(float* left, float* right, int maxFrames, bool* silent);
 
   struct AlignedDelete {
     void operator()(Frame* frames) const;
@@ -83,6 +89,14 @@ class AnalysisFifo {
   // Each counter on its own cache line so the two threads do not share one.
   alignas(64) std::atomic<std::uint64_t> write_{0};  // stored by the producer only
   alignas(64) std::atomic<std::uint64_t> read_{0};   // stored by the consumer only
+  // Producer only: how many of the most recently stored frames are zeros (the
+  // storage starts zeroed).
+  std::uint64_t zeroedFrames_ = kCapacity;
+  // Stored by the producer: the write position from which every frame was
+  // pushed as silence, or kSound after a push of sound. Stored before the
+  // frames it speaks of are published.
+  static constexpr std::uint64_t kSound = ~std::uint64_t{0};
+  std::atomic<std::uint64_t> silenceFrom_{0};
   std::atomic<FifoListener*> listener_{nullptr};
   std::atomic<std::size_t> listenerThreshold_{0};
 };

@@ -247,6 +247,7 @@ void SpectrumAnalysis::Reset() {
   ringPosition_ = 0;
   hopCounter_ = 0;
   fillCount_ = 0;
+  zeroFrames_ = buffers_ ? kFftSize : 0;
   for (auto& channel : quarterSquares_) channel.fill(0.0);
   slowAverage_.fill(0.0);
   tenSecondAverage_.fill(0.0);
@@ -284,17 +285,34 @@ const double* SpectrumAnalysis::PowerSpectrum() const { return buffers_ ? buffer
 void SpectrumAnalysis::Feed(const float* left, const float* right, int count) {
   if (!configured_ || !buffers_ || left == nullptr || count <= 0) return;
   if (right == nullptr) right = left;
-  std::size_t remaining = static_cast<std::size_t>(count);
-  // The ring position stays a multiple of the hop at every hop boundary, so
-  // one run up to the next boundary never wraps around the ring.
-  while (remaining > 0) {
-    const std::size_t run = std::min<std::size_t>(remaining, kHopSize - hopCounter_);
-    const std::size_t position = static_cast<std::size_t>(ringPosition_);
+  zeroFrames_ = 0;
+  FeedRuns(static_cast<std::size_t>(count), [&](std::size_t position, std::size_t run) {
     std::memcpy(buffers_->ring[0] + position, left, run * sizeof(float));
     std::memcpy(buffers_->ring[1] + position, right, run * sizeof(float));
     left += run;
     right += run;
-    remaining -= run;
+  });
+}
+
+void SpectrumAnalysis::FeedSilence(int count) {
+  if (!configured_ || !buffers_ || count <= 0) return;
+  FeedRuns(static_cast<std::size_t>(count), [this](std::size_t position, std::size_t run) {
+    if (zeroFrames_ < kFftSize) {  // the ring may still hold sound where the zeros go
+      std::memset(buffers_->ring[0] + position, 0, run * sizeof(float));
+      std::memset(buffers_->ring[1] + position, 0, run * sizeof(float));
+    }
+    zeroFrames_ = std::min<std::uint64_t>(zeroFrames_ + run, kFftSize);
+  });
+}
+
+template <typename WriteRun>
+void SpectrumAnalysis::FeedRuns(std::size_t count, WriteRun write) {
+  // The ring position stays a multiple of the hop at every hop boundary, so
+  // one run up to the next boundary never wraps around the ring.
+  while (count > 0) {
+    const std::size_t run = std::min<std::size_t>(count, kHopSize - hopCounter_);
+    write(static_cast<std::size_t>(ringPosition_), run);
+    count -= run;
     ringPosition_ = (ringPosition_ + run) & kRingMask;
     fillCount_ = std::min<std::uint64_t>(fillCount_ + run, kFftSize);
     hopCounter_ += run;
@@ -311,7 +329,9 @@ void SpectrumAnalysis::Feed(const float* left, const float* right, int count) {
 void SpectrumAnalysis::FinishBlockSums() {
   const std::size_t start = static_cast<std::size_t>((ringPosition_ - kHopSize) & kRingMask);
   const std::size_t quarter = start / kHopSize;
-  for (std::size_t c = 0; c < 2; ++c) quarterSquares_[c][quarter] = SumOfSquares<kHopSize>(buffers_->ring[c] + start);
+  for (std::size_t c = 0; c < 2; ++c) {
+    quarterSquares_[c][quarter] = zeroFrames_ >= kHopSize ? 0.0 : SumOfSquares<kHopSize>(buffers_->ring[c] + start);
+  }
 }
 
 void SpectrumAnalysis::AnalyseFrame() {

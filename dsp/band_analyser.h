@@ -67,6 +67,9 @@ class SpectrumAnalysis {
   // twice) and analyses a frame at every hop once 8192 samples are in.
   // Ignored before the first Configure or for count <= 0.
   void Feed(const float* left, const float* right, int count);
+  // Feed of `count` frames of zeros on both channels, with the same results;
+  // once zeros fill the analysis window it only counts them.
+  void FeedSilence(int count);
 
   // Sanitised crossovers expected (SanitizeCrossovers). Moving any of them by
   // more than 1e-6 Hz empties the band levels and held band levels.
@@ -116,6 +119,10 @@ class SpectrumAnalysis {
   void AssignLevelBands();
   void UpdateCoefficients();
   void AnalyseFrame();
+  // Moves through `count` frames hop by hop, write(ring position, run)
+  // putting each run into the rings first.
+  template <typename WriteRun>
+  void FeedRuns(std::size_t count, WriteRun write);
   void FinishBlockSums();
 
   double sampleRate_ = 48000.0;
@@ -124,6 +131,7 @@ class SpectrumAnalysis {
   std::uint64_t ringPosition_ = 0;    // 0..8191
   std::uint64_t hopCounter_ = 0;      // 0..2047
   std::uint64_t fillCount_ = 0;       // 0..8192
+  std::uint64_t zeroFrames_ = 0;      // 0..8192: the ring's newest frames known to be zeros
   std::array<GridBand, kGridPoints> bands_{};
   ValidFlags valid_{};
   GridCurve slowAverage_{};

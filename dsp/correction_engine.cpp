@@ -266,6 +266,8 @@ void CorrectionEngine::SetTargetLevels(const GridCurve& levels) {
 
 void CorrectionEngine::Feed(const float* left, const float* right, int count) { analysis_.Feed(left, right, count); }
 
+void CorrectionEngine::FeedSilence(int count) { analysis_.FeedSilence(count); }
+
 void CorrectionEngine::SeedGains(const CorrectionGains& gains) {
   for (std::size_t k = 0; k < kGainCount; ++k) currentGains_[k] = targetGains_[k] = FiniteOrZero(gains[k]);
 }

@@ -90,6 +90,8 @@ class CorrectionEngine {
   void SetTargetLevels(const GridCurve& levels);
   // Straight to the analysis (right may be null for mono).
   void Feed(const float* left, const float* right, int count);
+  // Feed of `count` frames of zeros, more cheaply.
+  void FeedSilence(int count);
   // Sets current and target gains alike (non-finite values become 0).
   void SeedGains(const CorrectionGains& gains);
 

@@ -160,9 +160,14 @@ void CorrectionWorkerLoop::PublishEngineGains() {
 void CorrectionWorkerLoop::DrainFifo() {
   AnalysisFifo& fifo = host_.WorkerFifo();
   for (;;) {
-    const int frames = fifo.Read(left_.data(), right_.data(), kChunkFrames);
+    bool silent = false;
+    const int frames = fifo.Read(left_.data(), right_.data(), kChunkFrames, silent);
     if (frames <= 0) break;
-    engine_.Feed(left_.data(), right_.data(), frames);
+    if (silent) {
+      engine_.FeedSilence(frames);
+    } else {
+      engine_.Feed(left_.data(), right_.data(), frames);
+    }
   }
 }
 

@@ -84,6 +84,61 @@ TEST(AnalysisFifo, PushedSilenceReadsAsZerosInItsPlace) {
   EXPECT_EQ(fifo.PushSilence(0), 0);
 }
 
+// Reads that lie wholly in pushed silence are passed over uncopied and say
+// so; any read that takes in sound copies as usual.
+TEST(AnalysisFifo, ReadsOfPushedSilenceSaySoAndCopyNothing) {
+  AnalysisFifo fifo;
+  std::vector<float> l(100, 7.0f), r(100, 7.0f);
+  const std::vector<double> sound = Ramp(10, 1.0, 1.0);
+  const double* channels[2] = {sound.data(), sound.data()};
+  bool silent = false;
+  ASSERT_EQ(fifo.PushSilence(20), 20);  // silence from the very start
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), 100, silent), 20);
+  EXPECT_TRUE(silent);
+  EXPECT_EQ(l[0], 7.0f);
+
+  ASSERT_EQ(fifo.Push(channels, 2, 10), 10);
+  ASSERT_EQ(fifo.PushSilence(30), 30);
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), 15, silent), 15);  // sound, then silence
+  EXPECT_FALSE(silent);
+  EXPECT_EQ(l[9], 10.0f);
+  EXPECT_EQ(l[10], 0.0f);
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), 100, silent), 25);
+  EXPECT_TRUE(silent);
+
+  ASSERT_EQ(fifo.PushSilence(5), 5);
+  ASSERT_EQ(fifo.Push(channels, 2, 10), 10);  // sound after silence: nothing counts as silent
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), 5, silent), 5);
+  EXPECT_FALSE(silent);
+  EXPECT_EQ(fifo.Read(l.data(), r.data(), 100, silent), 10);
+  EXPECT_FALSE(silent);
+  EXPECT_EQ(l[9], 10.0f);
+  EXPECT_EQ(fifo.FramesRead(), 75u);
+}
+
+// A long silence stops rewriting zeros once they fill the storage; sound in
+// between must make the silence after it write its zeros again, over every
+// slot the sound touched.
+TEST(AnalysisFifo, SilenceAfterSoundOverwritesItAllTheWayRound) {
+  AnalysisFifo fifo;
+  std::vector<float> l(4096), r(4096);
+  const std::vector<double> sound = Ramp(3, 1.0, 1.0);
+  const double* channels[2] = {sound.data(), sound.data()};
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(fifo.Push(channels, 2, 3), 3);
+    ASSERT_EQ(fifo.Read(l.data(), r.data(), 3), 3);
+    EXPECT_EQ(l[2], 3.0f);
+    for (int piece = 0; piece < 40; ++piece) {  // 2.5 times round the storage
+      ASSERT_EQ(fifo.PushSilence(4096), 4096);
+      ASSERT_EQ(fifo.Read(l.data(), r.data(), 4096), 4096);
+      for (int n = 0; n < 4096; ++n) {
+        ASSERT_EQ(l[static_cast<std::size_t>(n)], 0.0f) << round << " " << piece << " " << n;
+        ASSERT_EQ(r[static_cast<std::size_t>(n)], 0.0f) << round << " " << piece << " " << n;
+      }
+    }
+  }
+}
+
 TEST(AnalysisFifo, MonoIsDuplicatedAndExtraChannelsAreIgnored) {
   struct Case {
     int channels;

@@ -315,6 +315,39 @@ TEST(SpectrumAnalysis, SilentAndNonFiniteFramesFreezeTheAveragesAndCountTime) {
   EXPECT_TRUE(analysis.Primed());
 }
 
+// Silence fed as a count reads exactly as fed zeros: short runs that leave
+// sound in the window, runs that fill it, and sound after each.
+TEST(SpectrumAnalysis, FedSilenceMatchesFedZeros) {
+  SpectrumAnalysis zeros, counted;
+  for (SpectrumAnalysis* a : {&zeros, &counted}) a->Configure(48000.0);
+  const std::vector<float> silence(kFft, 0.0f);
+  const auto both = [&](const std::vector<float>& left, const std::vector<float>& right) {
+    zeros.Feed(left.data(), right.data(), static_cast<int>(left.size()));
+    counted.Feed(left.data(), right.data(), static_cast<int>(left.size()));
+  };
+  const auto quiet = [&](int frames) {
+    for (int done = 0; done < frames; done += kFft) {
+      const int n = std::min(kFft, frames - done);
+      zeros.Feed(silence.data(), silence.data(), n);
+    }
+    counted.FeedSilence(frames);
+  };
+  int seed = 1;
+  for (const int run : {700, kHop, 3 * kHop + 5, kFft + 333, 5 * kFft}) {
+    both(PinkNoise(seed, kFft + 99), PinkNoise(seed + 1, kFft + 99));
+    seed += 2;
+    quiet(run);
+    EXPECT_EQ(counted.SilenceSeconds(), zeros.SilenceSeconds()) << run;
+    EXPECT_EQ(counted.FramesAnalysed(), zeros.FramesAnalysed()) << run;
+    EXPECT_EQ(counted.HeldBandLevels(), zeros.HeldBandLevels()) << run;
+  }
+  both(PinkNoise(seed, kFft), PinkNoise(seed + 1, kFft));
+  EXPECT_EQ(counted.SlowAverage(), zeros.SlowAverage());
+  EXPECT_EQ(counted.FastAverage(), zeros.FastAverage());
+  EXPECT_EQ(counted.BandLevels(), zeros.BandLevels());
+  EXPECT_EQ(counted.LastBandPowers(), zeros.LastBandPowers());
+}
+
 // --- Averages -------------------------------------------------------------
 
 TEST(SpectrumAnalysis, TheFirstNonSilentFrameSetsAllFourAverages) {
