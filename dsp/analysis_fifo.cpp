@@ -50,7 +50,9 @@ int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int n
   const Sample* left = channels[0];
   const Sample* right = numChannels >= 2 && channels[1] != nullptr ? channels[1] : left;
   if (left == nullptr) return 0;
-  silenceFrom_.store(kSound, std::memory_order_relaxed);  // published with the frames by Write
+  // Published with the frames by Write; stored only on a change, as the
+  // consumer's counter shares its cache line.
+  if (silenceFrom_.load(std::memory_order_relaxed) != kSound) silenceFrom_.store(kSound, std::memory_order_relaxed);
   const int stored = Write(numFrames, [left, right](Frame* out, std::size_t from, std::size_t count) {
     for (std::size_t j = 0; j < count; ++j) {
       out[j].left = static_cast<float>(left[from + j]);

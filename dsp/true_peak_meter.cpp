@@ -32,7 +32,7 @@ double BesselI0(double x) {
 // finite samples beyond +-1e30 are clamped, so that no sum of sixteen products
 // can overflow single precision. Converted first and tested in single
 // precision, which keeps the loop branch-free and vectorised.
-inline float Sanitize(double x) {
+[[gnu::always_inline]] inline float Sanitize(double x) {
   const float f = static_cast<float>(x);
   const float limited = std::min(std::max(f, -kMaxMagnitude), kMaxMagnitude);
   return std::fabs(f) <= FLT_MAX ? limited : 0.0f;
@@ -43,7 +43,7 @@ inline float Sanitize(double x) {
 //   y0 = P + M, y2 = P - M   (phase 2 is phase 0 reversed)
 //   max(|y0|, |y2|) = |P| + |M|
 //   y1 = symmetric phase, y3 = x[n-7] (the pure-delay phase)
-inline float FramePeak(const float* v, const float* even, const float* odd, const float* mid) {
+[[gnu::always_inline]] inline float FramePeak(const float* v, const float* even, const float* odd, const float* mid) {
   float p = 0.0f;
   float m = 0.0f;
   float r = 0.0f;
@@ -64,17 +64,9 @@ inline float FramePeak(const float* v, const float* even, const float* odd, cons
   return std::max(std::max(outer, middle), std::max(sample, delayed));
 }
 
-// Per-frame peaks of frames [0, count) of a history buffer (15 older samples
-// in front of frame 0). Written as an element-wise loop so that the compiler
-// evaluates four frames per SSE register.
-void FramePeaks(const float* history, int count, const float* even, const float* odd, const float* mid,
-                float* out) {
-  for (int j = 0; j < count; ++j) out[j] = FramePeak(history + j, even, odd, mid);
-}
-
 // The largest of non-negative, non-NaN floats. Their bit patterns order like
 // their values, and an integer maximum vectorises without fast-math.
-inline float LargestOf(const float* values, int count) {
+[[gnu::always_inline]] inline float LargestOf(const float* values, int count) {
   std::int32_t best = 0;
   for (int j = 0; j < count; ++j) {
     std::int32_t bits;
@@ -86,30 +78,41 @@ inline float LargestOf(const float* values, int count) {
   return result;
 }
 
-template <typename Sample>
-void SanitizeInto(const Sample* in, int count, float* out) {
-  for (int j = 0; j < count; ++j) out[j] = Sanitize(static_cast<double>(in[j]));
-}
-
-// The largest frame peak of frames [0, count); `scratch` holds count floats.
-float ChunkPeak(const float* history, int count, const float* even, const float* odd, const float* mid,
-                float* scratch) {
-  FramePeaks(history, count, even, odd, mid, scratch);
-  return LargestOf(scratch, count);
-}
-
-#ifdef OMBRIX_SIMD_AVX
-// The same loops compiled for AVX: eight frames per register, the same
-// operations in the same order on each, so the same results.
-OMBRIX_TARGET_AVX float ChunkPeakAvx(const float* history, int count, const float* even, const float* odd,
-                                     const float* mid, float* scratch) {
+// The largest frame peak of frames [0, count) of a history buffer (15 older
+// samples in front of frame 0); `scratch` holds count floats. Written as
+// element-wise loops, always inlined, so that each caller below is vectorised
+// for its own target: four frames per SSE register, eight per AVX register,
+// the same operations in the same order on each.
+[[gnu::always_inline]] inline float ChunkPeakOf(const float* history, int count, const float* even,
+                                                const float* odd, const float* mid, float* scratch) {
   for (int j = 0; j < count; ++j) scratch[j] = FramePeak(history + j, even, odd, mid);
   return LargestOf(scratch, count);
 }
 
 template <typename Sample>
-OMBRIX_TARGET_AVX void SanitizeIntoAvx(const Sample* in, int count, float* out) {
+[[gnu::always_inline]] inline void SanitizeRun(const Sample* in, int count, float* out) {
   for (int j = 0; j < count; ++j) out[j] = Sanitize(static_cast<double>(in[j]));
+}
+
+float ChunkPeak(const float* history, int count, const float* even, const float* odd, const float* mid,
+                float* scratch) {
+  return ChunkPeakOf(history, count, even, odd, mid, scratch);
+}
+
+template <typename Sample>
+void SanitizeInto(const Sample* in, int count, float* out) {
+  SanitizeRun(in, count, out);
+}
+
+#ifdef OMBRIX_SIMD_AVX
+OMBRIX_TARGET_AVX float ChunkPeakAvx(const float* history, int count, const float* even, const float* odd,
+                                     const float* mid, float* scratch) {
+  return ChunkPeakOf(history, count, even, odd, mid, scratch);
+}
+
+template <typename Sample>
+OMBRIX_TARGET_AVX void SanitizeIntoAvx(const Sample* in, int count, float* out) {
+  SanitizeRun(in, count, out);
 }
 #endif
 
