@@ -9,13 +9,13 @@ namespace ombrix {
 void IdleTicker::Join(Ombrix& instance) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   instances_.push_back(&instance);
-  if (!isTimerRunning()) startTimer(kIntervalMs);
+  clock_.Start();
 }
 
 void IdleTicker::Leave(Ombrix& instance) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   instances_.erase(std::remove(instances_.begin(), instances_.end(), &instance), instances_.end());
-  if (instances_.empty()) stopTimer();
+  if (instances_.empty()) clock_.Stop();
 }
 
 std::size_t IdleTicker::Instances() const {
