@@ -24,13 +24,13 @@ AnalysisFifo::AnalysisFifo() {
 AnalysisFifo::~AnalysisFifo() = default;
 
 template <typename Store>
-int AnalysisFifo::Write(int numFrames, Store store) {
+int AnalysisFifo::Write(int numFrames, Store store, bool silence) {
   const std::uint64_t write = write_.load(std::memory_order_relaxed);  // our own counter
   const std::uint64_t read = read_.load(std::memory_order_acquire);
   const std::uint64_t free = kCapacity - (write - read);
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(numFrames), free));
   if (n == 0) {
-    TellListener(kCapacity);
+    TellListener(kCapacity, false);
     return 0;
   }
 
@@ -40,7 +40,13 @@ int AnalysisFifo::Write(int numFrames, Store store) {
   store(frames_.get() + start, 0, first);
   store(frames_.get(), first, n - first);
   write_.store(write + n, std::memory_order_release);
-  TellListener(write + n - read);
+  // Settled by the frames before this push: every frame up to where silence
+  // settled was told at the usual threshold, so the consumer sees the end of
+  // the sound without delay.
+  const std::size_t settlesAfter = silenceSettlesAfter_.load(std::memory_order_relaxed);
+  const bool settled = silence && settlesAfter > 0 && silenceRun_ >= settlesAfter;
+  silenceRun_ = silence ? silenceRun_ + n : 0;
+  TellListener(write + n - read, settled);
   return static_cast<int>(n);
 }
 
@@ -53,12 +59,15 @@ int AnalysisFifo::PushImpl(const Sample* const* channels, int numChannels, int n
   // Published with the frames by Write; stored only on a change, as the
   // consumer's counter shares its cache line.
   if (silenceFrom_.load(std::memory_order_relaxed) != kSound) silenceFrom_.store(kSound, std::memory_order_relaxed);
-  const int stored = Write(numFrames, [left, right](Frame* out, std::size_t from, std::size_t count) {
-    for (std::size_t j = 0; j < count; ++j) {
-      out[j].left = static_cast<float>(left[from + j]);
-      out[j].right = static_cast<float>(right[from + j]);
-    }
-  });
+  const int stored = Write(
+      numFrames,
+      [left, right](Frame* out, std::size_t from, std::size_t count) {
+        for (std::size_t j = 0; j < count; ++j) {
+          out[j].left = static_cast<float>(left[from + j]);
+          out[j].right = static_cast<float>(right[from + j]);
+        }
+      },
+      false);
   if (stored > 0) zeroedFrames_ = 0;
   return stored;
 }
@@ -69,21 +78,32 @@ int AnalysisFifo::PushSilence(int numFrames) {
     silenceFrom_.store(write_.load(std::memory_order_relaxed), std::memory_order_relaxed);
   // Once silence has filled the whole storage every slot holds zeros already.
   const bool zeroed = zeroedFrames_ >= kCapacity;
-  const int stored = Write(numFrames, [zeroed](Frame* out, std::size_t, std::size_t count) {
-    if (count > 0 && !zeroed) std::memset(static_cast<void*>(out), 0, count * sizeof(Frame));
-  });
+  const int stored = Write(
+      numFrames,
+      [zeroed](Frame* out, std::size_t, std::size_t count) {
+        if (count > 0 && !zeroed) std::memset(static_cast<void*>(out), 0, count * sizeof(Frame));
+      },
+      true);
   zeroedFrames_ = std::min<std::uint64_t>(zeroedFrames_ + static_cast<std::uint64_t>(stored), kCapacity);
   return stored;
 }
 
-void AnalysisFifo::TellListener(std::uint64_t waiting) const {
+void AnalysisFifo::TellListener(std::uint64_t waiting, bool settledSilence) const {
   FifoListener* listener = listener_.load(std::memory_order_acquire);
-  if (listener != nullptr && waiting >= listenerThreshold_.load(std::memory_order_relaxed)) listener->FramesWaiting();
+  if (listener == nullptr) return;
+  std::size_t threshold = listenerThreshold_.load(std::memory_order_relaxed);
+  if (settledSilence) threshold = std::max(threshold, settledThreshold_.load(std::memory_order_relaxed));
+  if (waiting >= threshold) listener->FramesWaiting();
 }
 
 void AnalysisFifo::SetListener(FifoListener* listener, std::size_t threshold) {
   listenerThreshold_.store(threshold, std::memory_order_relaxed);
   listener_.store(listener, std::memory_order_release);
+}
+
+void AnalysisFifo::SetSettledSilence(std::size_t after, std::size_t threshold) {
+  settledThreshold_.store(std::min(threshold, kCapacity / 2), std::memory_order_relaxed);
+  silenceSettlesAfter_.store(after, std::memory_order_relaxed);
 }
 
 int AnalysisFifo::Push(const double* const* channels, int numChannels, int numFrames) {

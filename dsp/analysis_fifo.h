@@ -64,6 +64,12 @@ class AnalysisFifo {
   // least threshold frames waiting. Set it while nothing is pushed, or accept
   // that a push under way may still tell the previous one.
   void SetListener(FifoListener* listener, std::size_t threshold);
+  // Consumer. For a consumer to which silence changes nothing once it has
+  // seen `after` frames of it in a row (only counts move): from then on, a
+  // push of silence tells the listener only when at least `threshold` frames
+  // wait, so it is not woken for each hop of a long silence. A push of sound
+  // tells it as before. Zero for `after` (the default) turns this off.
+  void SetSettledSilence(std::size_t after, std::size_t threshold);
 
   // Totals since construction (for diagnostics and tests; either side may
   // read them, the values are snapshots).
@@ -76,8 +82,8 @@ class AnalysisFifo {
   // Stores up to numFrames frames as store(slots, first frame, count) does,
   // in at most two runs, and tells the listener.
   template <typename Store>
-  int Write(int numFrames, Store store);
-  void TellListener(std::uint64_t waiting) const;
+  int Write(int numFrames, Store store, bool silence);
+  void TellListener(std::uint64_t waiting, bool settledSilence) const;
   // Reads; passes silence over when `silent` is given.
   int ReadImpl(float* left, float* right, int maxFrames, bool* silent);
 
@@ -92,6 +98,8 @@ class AnalysisFifo {
   // Producer only: how many of the most recently stored frames are zeros (the
   // storage starts zeroed).
   std::uint64_t zeroedFrames_ = kCapacity;
+  // Producer only: frames pushed as silence since the last push of sound.
+  std::uint64_t silenceRun_ = 0;
   // Stored by the producer: the write position from which every frame was
   // pushed as silence, or kSound after a push of sound. Stored before the
   // frames it speaks of are published.
@@ -99,6 +107,8 @@ class AnalysisFifo {
   std::atomic<std::uint64_t> silenceFrom_{0};
   std::atomic<FifoListener*> listener_{nullptr};
   std::atomic<std::size_t> listenerThreshold_{0};
+  std::atomic<std::size_t> silenceSettlesAfter_{0};
+  std::atomic<std::size_t> settledThreshold_{0};
 };
 
 }  // namespace ombrix::dsp

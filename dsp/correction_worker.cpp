@@ -337,6 +337,10 @@ void CorrectionWorker::Start() {
   if (started_) return;
   thread_ = SharedThread::Acquire();
   client_->SetThread(thread_.get());
+  // Past a window and a hop of silence every frame analysed is silent and
+  // changes only counts, which a later pass brings up to date alike.
+  host_.WorkerFifo().SetSettledSilence(SpectrumAnalysis::kFftSize + SpectrumAnalysis::kHopSize,
+                                       AnalysisFifo::kCapacity / 2);
   host_.WorkerFifo().SetListener(client_.get(), SpectrumAnalysis::kHopSize);
   thread_->Add(client_);
   started_ = true;

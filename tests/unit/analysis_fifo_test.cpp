@@ -116,6 +116,53 @@ TEST(AnalysisFifo, ReadsOfPushedSilenceSaySoAndCopyNothing) {
   EXPECT_EQ(fifo.FramesRead(), 75u);
 }
 
+struct CountingListener : FifoListener {
+  void FramesWaiting() override { ++told; }
+  int told = 0;
+};
+
+// The listener is told when a push leaves its threshold waiting; once as much
+// silence as the consumer asked has been pushed in a row, a push of silence
+// tells it only at the settled threshold, and sound tells it as before.
+TEST(AnalysisFifo, ListenerIsToldRarelyOnceSilenceHasSettled) {
+  AnalysisFifo fifo;
+  CountingListener listener;
+  fifo.SetListener(&listener, 100);
+  fifo.SetSettledSilence(300, 1000);
+  std::vector<float> l(kCapacity), r(kCapacity);
+  const std::vector<double> sound = Ramp(100, 0.5, 0.0);
+  const double* channels[2] = {sound.data(), sound.data()};
+  const auto drain = [&] { fifo.Read(l.data(), r.data(), kCapacity); };
+
+  ASSERT_EQ(fifo.Push(channels, 2, 50), 50);
+  EXPECT_EQ(listener.told, 0) << "below the threshold";
+  ASSERT_EQ(fifo.Push(channels, 2, 50), 50);
+  EXPECT_EQ(listener.told, 1);
+  drain();
+  for (int i = 0; i < 3; ++i) {  // 300 frames of silence, each push before it settles
+    ASSERT_EQ(fifo.PushSilence(100), 100);
+    drain();
+  }
+  EXPECT_EQ(listener.told, 4);
+  for (int i = 0; i < 9; ++i) ASSERT_EQ(fifo.PushSilence(100), 100);
+  EXPECT_EQ(listener.told, 4) << "settled: 900 frames wait, below 1000";
+  ASSERT_EQ(fifo.PushSilence(100), 100);
+  EXPECT_EQ(listener.told, 5);
+  drain();
+  ASSERT_EQ(fifo.PushSilence(100), 100);
+  EXPECT_EQ(listener.told, 5);
+  ASSERT_EQ(fifo.Push(channels, 2, 10), 10);
+  EXPECT_EQ(listener.told, 6) << "sound after settled silence";
+  drain();
+  ASSERT_EQ(fifo.PushSilence(100), 100);
+  EXPECT_EQ(listener.told, 7) << "the run starts again after sound";
+
+  fifo.SetSettledSilence(0, 1000);  // off
+  drain();
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(fifo.PushSilence(100), 100);
+  EXPECT_EQ(listener.told, 12);
+}
+
 // A long silence stops rewriting zeros once they fill the storage; sound in
 // between must make the silence after it write its zeros again, over every
 // slot the sound touched.

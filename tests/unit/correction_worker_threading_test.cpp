@@ -450,6 +450,50 @@ TEST(CorrectionWorker, PassesComeWithAudioAndChangesNotWithTheClock) {
   EXPECT_TRUE(WaitFor([&] { return host.targetCopies.load() == 3; }));
 }
 
+// Once the analysis window holds nothing but silence, further silence only
+// moves counts: the worker is woken for it when half the FIFO waits, not for
+// each hop, and sound after it wakes the worker at once.
+TEST(CorrectionWorker, LongSilenceWakesTheWorkerRarely) {
+  FakeHost host;
+  host.Set(kCorrect, 1.0);
+  CorrectionWorker worker(host);
+  worker.Start();
+  ASSERT_TRUE(WaitFor([&] { return host.targetCopies.load() == 1; }));
+  // A hop at a time, each drained before the next: every hop is told.
+  ShapedNoise noise(48000.0, 6);
+  constexpr double kHopSeconds = SpectrumAnalysis::kHopSize / 48000.0;
+  for (int hop = 0; hop < 12; ++hop) {
+    host.PushAudio(noise, kHopSeconds);
+    ASSERT_TRUE(WaitFor([&] { return host.fifo.AvailableFrames() == 0; })) << hop;
+  }
+  // The end of the sound, up to a window and a hop of silence, is told hop by hop.
+  const int settling = static_cast<int>(SpectrumAnalysis::kFftSize + SpectrumAnalysis::kHopSize);
+  for (int pushed = 0; pushed < settling; pushed += 512) {
+    host.fifo.PushSilence(512);
+    if ((pushed + 512) % static_cast<int>(SpectrumAnalysis::kHopSize) == 0) {
+      ASSERT_TRUE(WaitFor([&] { return host.fifo.AvailableFrames() == 0; })) << pushed;
+    }
+  }
+  const int settled = host.targetCopies.load();
+
+  constexpr int kHalf = static_cast<int>(AnalysisFifo::kCapacity / 2);
+  for (int pushed = 0; pushed < kHalf - 512; pushed += 512) {
+    host.fifo.PushSilence(512);
+    if ((pushed + 512) % static_cast<int>(SpectrumAnalysis::kHopSize) == 0) std::this_thread::sleep_for(10ms);
+  }
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(host.targetCopies.load(), settled) << "15 hops of settled silence: no pass";
+  host.fifo.PushSilence(512);
+  EXPECT_TRUE(WaitFor([&] { return host.fifo.AvailableFrames() == 0; })) << "half the FIFO waits: a pass";
+  const int afterSilence = host.targetCopies.load();
+  EXPECT_GT(afterSilence, settled);
+
+  host.fifo.PushSilence(4096);
+  host.PushAudio(noise, 2048.0 / 48000.0);
+  EXPECT_TRUE(WaitFor([&] { return host.fifo.AvailableFrames() == 0; })) << "sound wakes it at once";
+  EXPECT_GT(host.targetCopies.load(), afterSilence);
+}
+
 TEST(CorrectionWorker, AWindDownFinishesOnItsOwnAfterCorrectGoesOff) {
   FakeHost host;
   host.Set(kCorrect, 1.0);
