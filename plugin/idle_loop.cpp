@@ -83,7 +83,7 @@ void Ombrix::updateTrackProperties(const TrackProperties& properties) {
 }
 
 void Ombrix::TrackPresetModified() {
-  if (stateRestored_.exchange(false)) {
+  if (stateRestored_.load() && stateRestored_.exchange(false)) {
     presetSnapshot_.resize(kNumParams);
     for (int i = 0; i < kNumParams; ++i) presetSnapshot_[static_cast<std::size_t>(i)] = ParamValue(i);
     presetModified_ = savedModifiedMark_;
@@ -138,14 +138,14 @@ void Ombrix::OnIdle() {
   }
   // A change with no editor open is consumed: an editor that opens later is
   // built with the theme as it then stands.
-  if (themeChanged_.exchange(false) && editor != nullptr) {
+  if (themeChanged_.load() && themeChanged_.exchange(false) && editor != nullptr) {
     editor->Rebuild();
     statusText_.clear();  // the new status line needs its text again
   }
   // REAPER's track functions are asked afresh every tick; without them the
   // title comes from the channel context alone and is made again only when
   // that changed, not built as a new string every tick.
-  if (trackLink_.IsBound() || std::exchange(channelContextChanged_, false)) {
+  if (trackLink_.IsBound() || (channelContextChanged_ && std::exchange(channelContextChanged_, false))) {
     const std::string title = TrackTitle(trackLink_, channelContext_);
     if (title != titleText_) {
       titleText_ = title;

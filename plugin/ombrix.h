@@ -227,8 +227,23 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
 
   std::array<OmbrixParameter*, kNumParams> params_{};
   std::atomic<bool> freezeSeenOn_{false};
-  std::atomic<bool> capturePending_{false};
   std::atomic<bool> capturing_{false};
+
+  // What every idle tick of every instance reads, editor or not, side by
+  // side: a session of many instances then ticks through a few cache lines
+  // of each rather than through its whole object.
+  alignas(64) std::atomic<bool> capturePending_{false};
+  std::atomic<bool> editorExists_{false};  // from createEditor until the editor closes
+  std::atomic<bool> themeChanged_{false};
+  std::atomic<bool> presetNamed_{false};  // presetName_ is not empty
+  std::atomic<bool> stateRestored_{false};
+  bool presetModified_ = false;
+  bool channelContextChanged_ = true;  // the title has not been made from it yet
+  std::atomic<int> colourScheme_{5};
+  int lastTrackColourKey_ = -1;
+  std::optional<std::string> pendingPresetName_;
+  std::optional<std::string> pendingTargetName_;
+  HostTrackLink trackLink_;
 
   // Audio path.
   dsp::LoudnessMeter loudness_;
@@ -261,8 +276,6 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
 
   // Editor exchange and saved settings (message thread unless atomic).
   dsp::SpectrumSnapshot snapshot_;
-  std::atomic<int> colourScheme_{5};
-  std::atomic<bool> themeChanged_{false};
   std::atomic<int> resolution_{2};
   std::atomic<bool> loudnessView_{false};
   float screenScale_ = 1.0f;
@@ -271,18 +284,10 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   std::optional<EditorSize> stateEditorSize_;
   mutable std::mutex presetNameLock_;
   std::string presetName_;
-  std::atomic<bool> presetNamed_{false};  // presetName_ is not empty
-  std::atomic<bool> editorExists_{false};  // from createEditor until the editor closes
-  bool presetModified_ = false;
   bool savedModifiedMark_ = false;
-  std::atomic<bool> stateRestored_{false};
   std::vector<double> presetSnapshot_;
-  std::optional<std::string> pendingPresetName_;
-  std::optional<std::string> pendingTargetName_;
   std::string titleText_;
   std::string statusText_;
-  int lastTrackColourKey_ = -1;
-  HostTrackLink trackLink_;
   dsp::LearnAccumulator learner_;
   bool learning_ = false;
   dsp::ReferenceFileWorker referenceWorker_;
@@ -292,7 +297,6 @@ class Ombrix : public juce::AudioProcessor, public juce::VST3ClientExtensions {
   std::shared_ptr<kestrune::updates::UpdateCheck> updateCheck_;
   std::unique_ptr<kestrune::updates::ServiceWorker> serviceWorker_;
   ChannelContextInfo channelContext_;  // from the VST3 channel context
-  bool channelContextChanged_ = true;  // the title has not been made from it yet
   juce::SharedResourcePointer<IdleTicker> idleTicker_;  // runs OnIdle every 20 ms
 
   // The correction worker reads the plug-in through this link; declared

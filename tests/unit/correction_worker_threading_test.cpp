@@ -489,7 +489,10 @@ TEST(CorrectionWorker, LongSilenceWakesTheWorkerRarely) {
   EXPECT_GT(afterSilence, settled);
 
   host.fifo.PushSilence(4096);
-  host.PushAudio(noise, 2048.0 / 48000.0);
+  std::vector<float> left(SpectrumAnalysis::kHopSize), right(SpectrumAnalysis::kHopSize);
+  noise.Generate(left.data(), right.data(), static_cast<int>(left.size()));
+  const float* channels[2] = {left.data(), right.data()};
+  host.fifo.Push(channels, 2, static_cast<int>(left.size()));  // one push: the worker drains it all
   EXPECT_TRUE(WaitFor([&] { return host.fifo.AvailableFrames() == 0; })) << "sound wakes it at once";
   EXPECT_GT(host.targetCopies.load(), afterSilence);
 }
