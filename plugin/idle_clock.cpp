@@ -28,7 +28,9 @@ class TimerSource final : public IdleClock::Source, private juce::Timer {
  public:
   TimerSource(int intervalMs, std::function<void()> tick) : intervalMs_(intervalMs), tick_(std::move(tick)) {}
   ~TimerSource() override { stopTimer(); }
-  void Start() override { startTimer(intervalMs_); }
+  void Start() override {
+    if (!isTimerRunning()) startTimer(intervalMs_);  // a running clock keeps its phase
+  }
   void Stop() override { stopTimer(); }
   bool Running() const override { return isTimerRunning(); }
 

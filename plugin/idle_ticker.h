@@ -27,7 +27,6 @@ class IdleTicker final {
   std::size_t Instances() const;
   // One idle step of every instance: what the clock runs (tests call it).
   void Tick();
-  bool Ticking() const { return clock_.Running(); }
 
  private:
   // Recursive: an idle step that makes or ends an instance on this thread
